@@ -1,0 +1,19 @@
+# xplug_add_gtest(NAME <target> SOURCES <files...> [LIBS <libs...>] [VM] [ENVIRONMENT <K=V...>])
+# One executable per area; CTest runs every test case as a process of its own, which the VM tests
+# need (a process hosts one Java VM for its life). VM marks tests that start a Java VM: they run with
+# the sanitizer options a VM needs and with the VM's own JNI checks.
+function(xplug_add_gtest)
+  cmake_parse_arguments(T "VM" "NAME" "SOURCES;LIBS;ENVIRONMENT" ${ARGN})
+  add_executable(${T_NAME} ${T_SOURCES})
+  target_link_libraries(${T_NAME} PRIVATE ${T_LIBS} GTest::gtest GTest::gtest_main GTest::gmock)
+  set(env ${T_ENVIRONMENT})
+  list(APPEND env "XPLUG_TEST_TMP=${CMAKE_BINARY_DIR}/test-tmp")
+  if(T_VM)
+    list(APPEND env "ASAN_OPTIONS=handle_segv=0:allow_user_segv_handler=1:detect_leaks=0"
+                    "JAVA_TOOL_OPTIONS=-Xcheck:jni")
+  else()
+    list(APPEND env "ASAN_OPTIONS=detect_leaks=1")
+  endif()
+  gtest_discover_tests(${T_NAME} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
+                       PROPERTIES ENVIRONMENT "${env}" TIMEOUT 300)
+endfunction()

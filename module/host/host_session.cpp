@@ -1,0 +1,8 @@
+#include "host/host_session.h"
+
+namespace xplug {
+
+HostSession hostSession;
+ExternCallRecord* currentCallRecord = nullptr;
+
+}  // namespace xplug

@@ -1,0 +1,27 @@
+// The module's diagnostic log: timestamped messages to standard output and to the plug-in's log file,
+// the temp log that records each choice of file, and the Java VM's console hook. Callable from any
+// thread at any time, also before start-up and after shutdown; never raises.
+#ifndef XPLUG_LOG_PLUGIN_LOG_H
+#define XPLUG_LOG_PLUGIN_LOG_H
+
+#include <cstdarg>
+#include <cstdio>
+#include <string>
+
+namespace xplug {
+
+// printf-style; "%s" takes narrow text (UTF-8 or ANSI bytes as they are). Wide (UTF-16) text is turned
+// into narrow text with logText() before it is logged.
+void logMessage(const char* format, ...) __attribute__((format(printf, 1, 2)));
+// Forgets the chosen log file, so that the next message chooses again.
+void resetLogFilePath();
+// The chosen log file's path, or empty when none is held.
+std::u16string currentLogFilePath();
+// The VM's "vfprintf" hook.
+int vmMessageHook(std::FILE* stream, const char* format, va_list arguments);
+// UTF-16 text as the log shows it.
+std::string logText(std::u16string_view text);
+
+}  // namespace xplug
+
+#endif  // XPLUG_LOG_PLUGIN_LOG_H

@@ -1,0 +1,125 @@
+// The module's one door to the operating system: environment, files, dynamic loading, the module's own
+// path, the registry, code pages, the message box and debugger output. One backend per platform
+// implements it (posix/: real POSIX for files, environment and loading, the simulated desktop for the
+// rest; win32/: the real Windows calls). No other module code includes a system header for these.
+// Every function may be called from any thread unless its comment says otherwise.
+#ifndef XPLUG_PLATFORM_PLATFORM_H
+#define XPLUG_PLATFORM_PLATFORM_H
+
+#include <cstdint>
+#include <cstdio>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "platform_literals.h"  // from the backend folder the build chose
+
+namespace xplug::platform {
+
+// Windows status codes the algorithms test for; the POSIX backend reports the same numbers.
+inline constexpr long kErrorSuccess = 0;
+inline constexpr long kErrorFileNotFound = 2;
+inline constexpr long kErrorInvalidData = 13;
+inline constexpr long kErrorMoreData = 234;
+
+// ---- Environment ----------------------------------------------------------------------------------
+
+// The C runtime's view of a variable (getenv): narrow text in the ANSI code page, or none when unset.
+std::optional<std::string> getEnvironment(const char* name);
+// The wide view of a variable (GetEnvironmentVariableW): none when unset.
+std::optional<std::u16string> getEnvironmentWide(std::u16string_view name);
+// SetEnvironmentVariableW. Returns false when the variable could not be set.
+bool setEnvironmentWide(std::u16string_view name, std::u16string_view value);
+
+// ---- Files ----------------------------------------------------------------------------------------
+
+// Opens a file by a narrow (ANSI) path with a C stdio mode, as fopen does.
+std::FILE* openFile(const char* path, const char* mode);
+// Opens a file by a wide path with a C stdio mode, shared for reading and writing with other handles.
+std::FILE* openFileShared(std::u16string_view path, const char* mode);
+// Creates a new file for binary writing, truncating an existing regular file, and never following a
+// symbolic link planted at the path. Returns null on failure.
+std::FILE* createFileNoFollow(const char* path);
+// Creates one directory level; false when it could not be created (it may already exist).
+bool createDirectory(std::u16string_view path);
+// Deletes a file; false when it could not be deleted.
+bool deleteFile(std::u16string_view path);
+// The C library's error number of the calling thread.
+int lastCRuntimeError();
+// True when the stream has a valid low-level file descriptor.
+bool streamHasDescriptor(std::FILE* stream);
+
+// ---- Module file and paths ------------------------------------------------------------------------
+
+// The full path of the module file for the instance handle the host passed (GetModuleFileNameA).
+std::optional<std::string> moduleFileName(uintptr_t instance);
+// The long form of a path (GetLongPathNameA; realpath on POSIX); none when it cannot be formed.
+std::optional<std::string> longPathName(const std::string& path);
+
+// ---- Dynamic loading ------------------------------------------------------------------------------
+
+using LibraryHandle = void*;
+// Loads a library by its wide path (LoadLibraryW); null on failure. Libraries are never unloaded.
+LibraryHandle loadLibrary(std::u16string_view path);
+// Finds an export by name (GetProcAddress); null when missing or when the handle is null.
+void* findSymbol(LibraryHandle library, const char* name);
+
+// ---- Registry -------------------------------------------------------------------------------------
+
+enum class RegistryRoot { localMachine, currentUser };
+
+// Registry value types.
+inline constexpr uint32_t kRegNone = 0;
+inline constexpr uint32_t kRegSz = 1;
+inline constexpr uint32_t kRegExpandSz = 2;
+inline constexpr uint32_t kRegBinary = 3;
+inline constexpr uint32_t kRegDword = 4;
+
+// An open registry key; closed when the owner goes.
+class RegistryKey {
+ public:
+  explicit RegistryKey(void* handle) : handle_(handle) {}
+  RegistryKey(RegistryKey&& other) noexcept : handle_(other.handle_) { other.handle_ = nullptr; }
+  RegistryKey& operator=(RegistryKey&& other) noexcept;
+  RegistryKey(const RegistryKey&) = delete;
+  RegistryKey& operator=(const RegistryKey&) = delete;
+  ~RegistryKey();
+  void* handle() const { return handle_; }
+
+ private:
+  void* handle_;
+};
+
+// RegOpenKeyExW with read access, under a root or under an open key. None on failure.
+std::optional<RegistryKey> openRegistryKey(RegistryRoot root, std::u16string_view path);
+std::optional<RegistryKey> openRegistryKey(const RegistryKey& parent, std::u16string_view path);
+// RegQueryValueExW: on entry *byteSize is the capacity of `data` in bytes (data may be null to ask for
+// the size); on return it holds the value's size. Returns kErrorSuccess, kErrorFileNotFound or
+// kErrorMoreData (value larger than the capacity; *byteSize then holds the needed size).
+long queryRegistryValue(const RegistryKey& key, std::u16string_view name, uint32_t* type, void* data,
+                        uint32_t* byteSize);
+
+// ---- Code pages -----------------------------------------------------------------------------------
+
+// The pseudo code page that names the calling thread's ANSI code page.
+inline constexpr uint32_t kThreadAnsiCodePage = 3;
+// MultiByteToWideChar and WideCharToMultiByte with their Windows semantics: a length of -1 converts up
+// to and including the terminator; an output capacity of 0 asks for the needed size; the result is the
+// number of units written (or needed), 0 on failure. Characters the code page lacks become its default
+// character.
+int multiByteToWideChar(uint32_t codePage, uint32_t flags, const char* text, int length, char16_t* output,
+                        int capacity);
+int wideCharToMultiByte(uint32_t codePage, uint32_t flags, const char16_t* text, int length, char* output,
+                        int capacity);
+
+// ---- User interface -------------------------------------------------------------------------------
+
+// A modal message box with one OK button and no owner window; a null caption means the system's
+// default caption.
+void showMessageBox(const char16_t* text, const char16_t* caption);
+// OutputDebugStringW.
+void outputDebugString(const char16_t* text);
+
+}  // namespace xplug::platform
+
+#endif  // XPLUG_PLATFORM_PLATFORM_H

@@ -1,0 +1,29 @@
+// Fixed paths and separators of the POSIX backend. The algorithms are written once and take every
+// platform literal from here; the Windows backend has its own copy with the Windows values.
+#ifndef XPLUG_PLATFORM_POSIX_PLATFORM_LITERALS_H
+#define XPLUG_PLATFORM_POSIX_PLATFORM_LITERALS_H
+
+namespace xplug::platform {
+
+// File path separator, as narrow and wide text.
+inline constexpr char kPathSeparator = '/';
+inline constexpr char16_t kPathSeparatorWide = u'/';
+// Separator of the PATH list and of a Java class path.
+inline constexpr char16_t kPathListSeparator = u':';
+inline constexpr char kClassPathSeparator = ':';
+// Temporary folder when TEMP is not set.
+inline constexpr char kTempFallback[] = "/tmp";
+// Where the log goes on a server host, probed through a file in each folder.
+inline constexpr char16_t kServerLogProbe1[] = u"/opt/FileMaker/FileMaker Server/Logs/Event.log";
+inline constexpr char16_t kServerLogFolder1[] = u"/opt/FileMaker/FileMaker Server/Logs";
+inline constexpr char16_t kServerLogProbe2[] = u"/opt/FileMaker/FileMaker Server/Data/Logs/Event.log";
+inline constexpr char16_t kServerLogFolder2[] = u"/opt/FileMaker/FileMaker Server/Data/Logs";
+// Prefix of the URL the class loader reads the plug-in's jar from; the absolute path follows.
+inline constexpr char kArchiveUrlPrefix[] = "file://";
+// The Java VM's logging configuration and extension folder options.
+inline constexpr char kLoggingConfigFile[] = "/tmp/logging.properties";
+inline constexpr char16_t kSystemJavaExtFolder[] = u"/usr/java/packages/lib/ext";
+
+}  // namespace xplug::platform
+
+#endif  // XPLUG_PLATFORM_POSIX_PLATFORM_LITERALS_H
