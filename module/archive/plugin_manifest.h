@@ -3,6 +3,7 @@
 #ifndef XPLUG_ARCHIVE_PLUGIN_MANIFEST_H
 #define XPLUG_ARCHIVE_PLUGIN_MANIFEST_H
 
+#include <cstddef>
 #include <optional>
 #include <string>
 
@@ -16,7 +17,24 @@ struct PluginMetadata {
   std::optional<std::string> version;
 };
 
+// Reads the manifest of the archive at a narrow (ANSI) path and files its four known values. Problems
+// are logged; the fields they concern stay absent.
 PluginMetadata readPluginMetadata(const char* archivePath);
+
+// The steps of readPluginMetadata, callable on their own by tests.
+inline constexpr size_t kManifestTextCapacity = 8196;
+inline constexpr size_t kManifestNameCapacity = 64;
+inline constexpr size_t kManifestValueCapacity = 260;
+
+// Fills `text` with at most 8,192 bytes of the archive's manifest entry and a zero byte (empty text
+// when the entry cannot be read).
+void readManifestText(const char* archivePath, char (&text)[kManifestTextCapacity]);
+// Splits the text into header pairs and files the known ones; unknown names are logged.
+PluginMetadata parseManifest(const char* text);
+// The next "name: value" pair of the text parseManifest is reading; false when none is left. Names
+// longer than 63 bytes and values longer than 259 bytes are cut; a line without ':' is skipped.
+bool nextManifestPair(const char* text, char (&name)[kManifestNameCapacity],
+                      char (&value)[kManifestValueCapacity]);
 
 }  // namespace xplug
 

@@ -1,0 +1,41 @@
+// Writes a plug-in jar: its manifest first, byte for byte as the module reads it, then the classes
+// from class folders and merged jars, deflated. Used by the xplug-jar command and its tests;
+// single-threaded.
+#ifndef XPLUG_TOOLS_JAR_WRITER_H
+#define XPLUG_TOOLS_JAR_WRITER_H
+
+#include <string>
+#include <vector>
+
+namespace xplug::tools {
+
+struct ManifestEntry {
+  std::string key;
+  std::string value;
+};
+
+struct JarContents {
+  // Written in this order, one "key: value" line each with CR LF, then a blank line.
+  std::vector<ManifestEntry> manifest;
+  // Every regular file below each folder becomes an entry named by its path relative to the folder.
+  std::vector<std::string> classDirectories;
+  // Every file entry of each jar is copied in, except its manifest.
+  std::vector<std::string> mergedJars;
+};
+
+struct JarOutcome {
+  bool ok = false;
+  // What went wrong, in words for the person running the build; empty on success.
+  std::string error;
+};
+
+// Why the module or Java could not read this manifest as written, or empty when it can.
+std::string checkManifest(const std::vector<ManifestEntry>& manifest);
+// The manifest's bytes: "key: value" CR LF per entry, in the given order, and a final CR LF.
+std::string formatManifest(const std::vector<ManifestEntry>& manifest);
+// Writes the jar; a duplicate entry name or an unreadable input fails and leaves no output file.
+JarOutcome writeJar(const std::string& outputPath, const JarContents& contents);
+
+}  // namespace xplug::tools
+
+#endif  // XPLUG_TOOLS_JAR_WRITER_H
