@@ -7,6 +7,7 @@
 #include <cstdarg>
 #include <cstdio>
 #include <string>
+#include <string_view>
 
 namespace xplug {
 
@@ -19,8 +20,11 @@ void resetLogFilePath();
 std::u16string currentLogFilePath();
 // The VM's "vfprintf" hook.
 int vmMessageHook(std::FILE* stream, const char* format, va_list arguments);
-// UTF-16 text as the log shows it.
+// UTF-16 text as the log shows it (UTF-8; an unpaired surrogate shows as U+FFFD).
 std::string logText(std::u16string_view text);
+// The current local time as the log stamps it: the C library's 24-character ctime form without its
+// line break ("Fri Dec 11 11:34:19 2026").
+std::string currentTimeText();
 
 }  // namespace xplug
 

@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <ctime>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -40,6 +41,10 @@ std::FILE* openFileShared(std::u16string_view path, const char* mode);
 // Creates a new file for binary writing, truncating an existing regular file, and never following a
 // symbolic link planted at the path. Returns null on failure.
 std::FILE* createFileNoFollow(const char* path);
+// Opens a file for appending, creating it when missing, but never through a symbolic link planted at
+// the path and never anything but a regular file (for files in shared folders such as the temporary
+// folder). Returns null on failure, with the reason in lastCRuntimeError().
+std::FILE* openFileAppendNoFollow(const char* path);
 // Creates one directory level; false when it could not be created (it may already exist).
 bool createDirectory(std::u16string_view path);
 // Deletes a file; false when it could not be deleted.
@@ -99,6 +104,19 @@ std::optional<RegistryKey> openRegistryKey(const RegistryKey& parent, std::u16st
 long queryRegistryValue(const RegistryKey& key, std::u16string_view name, uint32_t* type, void* data,
                         uint32_t* byteSize);
 
+// A registry string value as the module reads one: queried into a buffer of `capacity` UTF-16 units;
+// only REG_SZ and REG_EXPAND_SZ (not expanded) are accepted, other types give kErrorInvalidData, as do
+// an odd byte size and a last unit that is not zero; zero bytes read as the empty text. Failures of
+// the query itself (kErrorFileNotFound, kErrorMoreData for a value longer than the buffer) are passed
+// on. On success `text` holds the value up to its first zero unit and `length` the units read,
+// terminator included.
+struct RegistryString {
+  long status = kErrorFileNotFound;
+  std::u16string text;
+  uint32_t length = 0;
+};
+RegistryString readRegistryString(const RegistryKey& key, std::u16string_view name, uint32_t capacity);
+
 // ---- Code pages -----------------------------------------------------------------------------------
 
 // The pseudo code page that names the calling thread's ANSI code page.
@@ -111,6 +129,11 @@ int multiByteToWideChar(uint32_t codePage, uint32_t flags, const char* text, int
                         int capacity);
 int wideCharToMultiByte(uint32_t codePage, uint32_t flags, const char16_t* text, int length, char* output,
                         int capacity);
+
+// ---- Time ---------------------------------------------------------------------------------------
+
+// The local time of a moment (localtime_r / localtime_s); false when it cannot be represented.
+bool localTime(std::time_t moment, std::tm* result);
 
 // ---- User interface -------------------------------------------------------------------------------
 

@@ -1,0 +1,235 @@
+// The POSIX backend: real POSIX for environment, files, loading and the module's path; the simulated
+// desktop for the registry, code pages, message box and debugger output. Wide text is UTF-16 and
+// narrow text UTF-8 on this platform, so wide paths and names are converted to UTF-8 before use.
+#include <dlfcn.h>
+#include <fcntl.h>
+#include <link.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <memory>
+
+#include "platform/platform.h"
+#include "simdesktop/code_pages.h"
+#include "simdesktop/registry.h"
+#include "simdesktop/user_interface.h"
+
+namespace xplug::platform {
+namespace {
+
+std::string narrowPath(std::u16string_view text) {
+  return simdesktop::utf8FromUtf16(text);
+}
+
+simdesktop::RegistryRoot desktopRoot(RegistryRoot root) {
+  return root == RegistryRoot::localMachine ? simdesktop::RegistryRoot::localMachine
+                                            : simdesktop::RegistryRoot::currentUser;
+}
+
+struct DescriptorCloser {
+  int fd;
+  ~DescriptorCloser() {
+    if (fd >= 0) ::close(fd);
+  }
+  int release() {
+    int result = fd;
+    fd = -1;
+    return result;
+  }
+};
+
+// Opens with O_NOFOLLOW and refuses anything but a regular file, then wraps the descriptor in a stream.
+// O_NONBLOCK keeps the open of a planted FIFO from waiting for a reader; it is cleared again for the
+// regular file.
+std::FILE* openRegularNoFollow(const char* path, int flags, const char* mode) {
+  if (!path) {
+    errno = EINVAL;
+    return nullptr;
+  }
+  DescriptorCloser descriptor{::open(path, flags | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK, 0666)};
+  if (descriptor.fd < 0) return nullptr;
+  struct stat status;
+  if (::fstat(descriptor.fd, &status) != 0) return nullptr;
+  if (!S_ISREG(status.st_mode)) {
+    errno = EINVAL;
+    return nullptr;
+  }
+  int statusFlags = ::fcntl(descriptor.fd, F_GETFL);
+  if (statusFlags < 0 || ::fcntl(descriptor.fd, F_SETFL, statusFlags & ~O_NONBLOCK) != 0) return nullptr;
+  std::FILE* stream = ::fdopen(descriptor.fd, mode);
+  if (stream) descriptor.release();
+  return stream;
+}
+
+}  // namespace
+
+// ---- Environment ----
+
+std::optional<std::string> getEnvironment(const char* name) {
+  if (!name) return std::nullopt;
+  const char* value = std::getenv(name);
+  if (!value) return std::nullopt;
+  return std::string(value);
+}
+
+std::optional<std::u16string> getEnvironmentWide(std::u16string_view name) {
+  std::string narrowName = narrowPath(name);
+  const char* value = std::getenv(narrowName.c_str());
+  if (!value) return std::nullopt;
+  return simdesktop::utf16FromUtf8(value);
+}
+
+bool setEnvironmentWide(std::u16string_view name, std::u16string_view value) {
+  std::string narrowName = narrowPath(name);
+  if (narrowName.empty() || narrowName.find('=') != std::string::npos) return false;
+  return ::setenv(narrowName.c_str(), narrowPath(value).c_str(), 1) == 0;
+}
+
+// ---- Files ----
+// POSIX has no text mode: "\n" is written as it stands, and every open file is shared.
+
+std::FILE* openFile(const char* path, const char* mode) {
+  if (!path || !mode) {
+    errno = EINVAL;
+    return nullptr;
+  }
+  return std::fopen(path, mode);
+}
+
+std::FILE* openFileShared(std::u16string_view path, const char* mode) {
+  if (!mode) {
+    errno = EINVAL;
+    return nullptr;
+  }
+  return std::fopen(narrowPath(path).c_str(), mode);
+}
+
+std::FILE* createFileNoFollow(const char* path) {
+  std::FILE* stream = openRegularNoFollow(path, O_WRONLY | O_CREAT, "wb");
+  // Truncated only now that the path is known to be a regular file of ours to write.
+  if (stream && ::ftruncate(::fileno(stream), 0) != 0) {
+    int error = errno;
+    std::fclose(stream);
+    errno = error;
+    return nullptr;
+  }
+  return stream;
+}
+
+std::FILE* openFileAppendNoFollow(const char* path) {
+  return openRegularNoFollow(path, O_WRONLY | O_CREAT | O_APPEND, "a");
+}
+
+bool createDirectory(std::u16string_view path) {
+  return ::mkdir(narrowPath(path).c_str(), 0777) == 0;
+}
+
+bool deleteFile(std::u16string_view path) {
+  return ::unlink(narrowPath(path).c_str()) == 0;
+}
+
+int lastCRuntimeError() {
+  return errno;
+}
+
+bool streamHasDescriptor(std::FILE* stream) {
+  return stream && ::fileno(stream) >= 0;
+}
+
+// ---- Module file and paths ----
+
+std::optional<std::string> moduleFileName(uintptr_t instance) {
+  // The host passes the module's dlopen handle; null is no module at all.
+  if (instance == 0) return std::nullopt;
+  struct link_map* map = nullptr;
+  if (::dlinfo(reinterpret_cast<void*>(instance), RTLD_DI_LINKMAP, &map) != 0 || !map || !map->l_name ||
+      map->l_name[0] == '\0') {
+    return std::nullopt;
+  }
+  return std::string(map->l_name);
+}
+
+std::optional<std::string> longPathName(const std::string& path) {
+  std::unique_ptr<char, decltype(&std::free)> resolved(::realpath(path.c_str(), nullptr), &std::free);
+  if (!resolved) return std::nullopt;
+  return std::string(resolved.get());
+}
+
+// ---- Dynamic loading ----
+
+LibraryHandle loadLibrary(std::u16string_view path) {
+  if (path.empty()) return nullptr;
+  return ::dlopen(narrowPath(path).c_str(), RTLD_NOW | RTLD_GLOBAL);
+}
+
+void* findSymbol(LibraryHandle library, const char* name) {
+  if (!library || !name) return nullptr;
+  return ::dlsym(library, name);
+}
+
+// ---- Registry ----
+
+RegistryKey& RegistryKey::operator=(RegistryKey&& other) noexcept {
+  if (this != &other) {
+    if (handle_) simdesktop::closeRegistryKey(handle_);
+    handle_ = other.handle_;
+    other.handle_ = nullptr;
+  }
+  return *this;
+}
+
+RegistryKey::~RegistryKey() {
+  if (handle_) simdesktop::closeRegistryKey(handle_);
+}
+
+std::optional<RegistryKey> openRegistryKey(RegistryRoot root, std::u16string_view path) {
+  simdesktop::RegistryHandle handle = nullptr;
+  if (simdesktop::openRegistryKey(desktopRoot(root), path, &handle) != simdesktop::kErrorSuccess)
+    return std::nullopt;
+  return RegistryKey(handle);
+}
+
+std::optional<RegistryKey> openRegistryKey(const RegistryKey& parent, std::u16string_view path) {
+  simdesktop::RegistryHandle handle = nullptr;
+  if (simdesktop::openRegistrySubKey(parent.handle(), path, &handle) != simdesktop::kErrorSuccess)
+    return std::nullopt;
+  return RegistryKey(handle);
+}
+
+long queryRegistryValue(const RegistryKey& key, std::u16string_view name, uint32_t* type, void* data,
+                        uint32_t* byteSize) {
+  return simdesktop::queryRegistryValue(key.handle(), name, type, data, byteSize);
+}
+
+// ---- Code pages ----
+
+int multiByteToWideChar(uint32_t codePage, uint32_t flags, const char* text, int length, char16_t* output,
+                        int capacity) {
+  return simdesktop::multiByteToWideChar(codePage, flags, text, length, output, capacity);
+}
+
+int wideCharToMultiByte(uint32_t codePage, uint32_t flags, const char16_t* text, int length, char* output,
+                        int capacity) {
+  return simdesktop::wideCharToMultiByte(codePage, flags, text, length, output, capacity, nullptr, nullptr);
+}
+
+// ---- Time ----
+
+bool localTime(std::time_t moment, std::tm* result) {
+  return result && ::localtime_r(&moment, result);
+}
+
+// ---- User interface ----
+
+void showMessageBox(const char16_t* text, const char16_t* caption) {
+  simdesktop::showMessageBox(text, caption);
+}
+
+void outputDebugString(const char16_t* text) {
+  simdesktop::outputDebugString(text);
+}
+
+}  // namespace xplug::platform
