@@ -1,0 +1,305 @@
+package com.kelvo.xplug;
+
+import com.kelvo.xplug.types.FMData;
+import java.io.File;
+import java.util.jar.Attributes;
+import java.util.jar.JarFile;
+import java.util.jar.Manifest;
+
+/**
+ * The one class the module calls: it loads the plug-in named by the jar's manifest and passes FileMaker's
+ * events and function calls on to it. The module creates the shared instance once per process and calls
+ * it on FileMaker's thread. No exception ever leaves a method the module calls: each is logged, with its
+ * stack trace, to the module's log file.
+ */
+public final class PluginBridge {
+    /** The start-up answer that tells FileMaker not to enable the plug-in. */
+    public static final short DO_NOT_ENABLE = -2;
+    /** The function-call answer for a failure without a FileMaker error code of its own. */
+    public static final short FAILURE = -1;
+
+    /** Script control values for {@link PluginContext#triggerScript}. */
+    public static final int SCRIPT_HALT = 0;
+    public static final int SCRIPT_EXIT = 1;
+    public static final int SCRIPT_RESUME = 2;
+    public static final int SCRIPT_PAUSE = 3;
+
+    /** The manifest key that names the plug-in's class. */
+    public static final String PLUGIN_CLASS_KEY = "pluginClassName";
+
+    private static PluginBridge shared;
+
+    private final String bundlePath;
+    private final String modulePath;
+    private final String jarPath;
+    private final String bridgeVersion;
+    private final short applicationType;
+    private final BridgeLog log;
+    private final Plugin plugin;
+    private volatile FunctionRegistry functions;
+    // The host's current-environment callback from the latest host call that carried one; evaluations
+    // outside a function call need it.
+    private volatile long envCallback;
+
+    private PluginBridge(String bundlePathString, String bridgeVersion, short applicationType, String logpath) {
+        this.bundlePath = bundlePathString == null ? "" : bundlePathString;
+        this.bridgeVersion = bridgeVersion;
+        this.applicationType = applicationType;
+        this.log = new BridgeLog(logpath);
+        int separator = bundlePath.lastIndexOf(';');
+        this.modulePath = separator < 0 ? "" : bundlePath.substring(0, separator);
+        this.jarPath = separator < 0 ? bundlePath : bundlePath.substring(separator + 1);
+        bindNatives();
+        this.plugin = loadPlugin();
+    }
+
+    /**
+     * The process's bridge, created by the first call. {@code bundlePathString} is the module file's
+     * path, ";" and the extracted jar's path; {@code logpath} the module's log file (empty: standard
+     * error).
+     */
+    public static synchronized PluginBridge sharedInstance(String bundlePathString, String bridgeVersion,
+                                                           short applicationType, String logpath) {
+        try {
+            if (shared == null) {
+                shared = new PluginBridge(bundlePathString, bridgeVersion, applicationType, logpath);
+            }
+        } catch (Throwable failure) {
+            new BridgeLog(logpath).error("Could not create the plug-in bridge", failure);
+        }
+        return shared;
+    }
+
+    // The module's JNI exports become visible to these classes only once their loader has loaded the
+    // module file; it is already in the process, so this binds the loaded instance.
+    private void bindNatives() {
+        if (modulePath.isEmpty()) {
+            log.info("No module path in \"" + bundlePath + "\"; native methods are not bound");
+            return;
+        }
+        try {
+            System.load(modulePath);
+        } catch (Throwable failure) {
+            log.error("Could not bind the native methods of " + modulePath, failure);
+        }
+    }
+
+    private Plugin loadPlugin() {
+        String className = null;
+        try {
+            className = readPluginClassName(jarPath);
+            if (className == null) {
+                log.info("The manifest of " + jarPath + " names no " + PLUGIN_CLASS_KEY);
+                return null;
+            }
+            ClassLoader loader = PluginBridge.class.getClassLoader();
+            Class<?> type = Class.forName(className, true, loader);
+            if (!Plugin.class.isAssignableFrom(type)) {
+                log.info("The plug-in class " + className + " does not implement " + Plugin.class.getName());
+                return null;
+            }
+            return (Plugin) type.getConstructor().newInstance();
+        } catch (Throwable failure) {
+            log.error("Could not load the plug-in class " + className + " from " + jarPath, failure);
+            return null;
+        }
+    }
+
+    private static String readPluginClassName(String jar) throws Exception {
+        try (JarFile file = new JarFile(new File(jar))) {
+            Manifest manifest = file.getManifest();
+            if (manifest == null) {
+                return null;
+            }
+            String value = manifest.getMainAttributes().getValue(new Attributes.Name(PLUGIN_CLASS_KEY));
+            return value == null || value.trim().isEmpty() ? null : value.trim();
+        }
+    }
+
+    /** The plug-in object, or null when it could not be loaded. */
+    public Plugin getPlugin() {
+        return plugin;
+    }
+
+    public String getBundlePath() {
+        return bundlePath;
+    }
+
+    public String getModulePath() {
+        return modulePath;
+    }
+
+    public String getJarPath() {
+        return jarPath;
+    }
+
+    public String getBridgeVersion() {
+        return bridgeVersion;
+    }
+
+    /** The host application's type code (0 FMAdvanced, 1 FMPro, 2 Runtime, 3 Server, 4 WPE, 5 Mobile). */
+    public short getApplicationType() {
+        return applicationType;
+    }
+
+    /** The module's log file, or empty when messages go to standard error. */
+    public String getLogPath() {
+        return log.path();
+    }
+
+    long getEnvCallback() {
+        return envCallback;
+    }
+
+    /** Writes a line to the module's log file. */
+    public void log(String message) {
+        log.info(message);
+    }
+
+    /** Writes a line and the failure's stack trace to the module's log file. */
+    public void log(String message, Throwable failure) {
+        log.error(message, failure);
+    }
+
+    // ---- Calls from the module ---------------------------------------------------------------------
+
+    /** Start-up: the plug-in registers its functions and answers whether it is enabled. */
+    public short fmxInit(short apiVersion, String versionString, long instanceID, boolean unsafeCalls,
+                         long cStartScript, long cCurrentEnv) {
+        envCallback = cCurrentEnv;
+        if (plugin == null) {
+            log.info("The plug-in could not be loaded; it stays disabled");
+            return DO_NOT_ENABLE;
+        }
+        try {
+            String id = plugin.pluginId();
+            if (id == null || id.length() != 4) {
+                log.info("The plug-in id \"" + id + "\" is not four characters long; the plug-in stays disabled");
+                return DO_NOT_ENABLE;
+            }
+            FunctionRegistry registry = new FunctionRegistry(this, id);
+            functions = registry;
+            return plugin.init(registry);
+        } catch (Throwable failure) {
+            log.error("The plug-in failed to start", failure);
+            return DO_NOT_ENABLE;
+        }
+    }
+
+    public void fmxIdle(short idleState, boolean unsafeCalls, long cStartScript, long cCurrentEnv) {
+        if (plugin == null) {
+            return;
+        }
+        envCallback = cCurrentEnv;
+        try {
+            plugin.idle(idleState);
+        } catch (Throwable failure) {
+            log.error("The plug-in's idle handler failed", failure);
+        }
+    }
+
+    public void fmxShutdown(boolean unsafeCalls, long cStartScript, long cCurrentEnv) {
+        if (plugin == null) {
+            return;
+        }
+        try {
+            plugin.shutdown();
+        } catch (Throwable failure) {
+            log.error("The plug-in's shutdown handler failed", failure);
+        }
+    }
+
+    public void fmxDoAppPreferences(boolean unsafeCalls, long cStartScript, long cCurrentEnv) {
+        if (plugin == null) {
+            return;
+        }
+        envCallback = cCurrentEnv;
+        try {
+            plugin.preferences();
+        } catch (Throwable failure) {
+            log.error("The plug-in's preferences failed", failure);
+        }
+    }
+
+    /** One calculation-function call; returns 0 or the call's FileMaker error code. */
+    public short doFunction(short functionID, long[] parameterTokens, long resultHolderCToken,
+                            boolean unsafeCalls, long cStartScript, long cCurrentEnv) {
+        FunctionRegistry registry = functions;
+        PluginFunction function = registry == null ? null : registry.lookup(functionID);
+        if (function == null) {
+            log.info("No plug-in function has the id " + functionID);
+            return FAILURE;
+        }
+        try {
+            int count = parameterTokens == null ? 0 : parameterTokens.length;
+            FMData[] parameters = new FMData[count];
+            for (int i = 0; i < count; i++) {
+                parameters[i] = new FMData(parameterTokens[i]);
+            }
+            PluginContext context = new PluginContext(cStartScript, cCurrentEnv, envCallback);
+            return function.invoke(parameters, new FMData(resultHolderCToken), context);
+        } catch (PluginException failure) {
+            log.error("The function " + registry.nameOf(functionID) + " failed", failure);
+            return failure.getCode();
+        } catch (Throwable failure) {
+            log.error("The function " + registry.nameOf(functionID) + " failed", failure);
+            return FAILURE;
+        }
+    }
+
+    void registerWithHost(String pluginId, short functionId, String name, String prototypeText,
+                          int minParameters, int maxParameters, int flags) {
+        _registerFunction(pluginId, functionId, bundlePath, name, prototypeText, minParameters, maxParameters,
+                flags);
+    }
+
+    // ---- Natives of the module ---------------------------------------------------------------------
+
+    private native void _registerFunction(String pluginId, short functionId, String bundlePath, String name,
+                                          String prototype, int minParameters, int maxParameters, int flags);
+
+    // Windows: handles cross as longs; the module reads their low 32 bits.
+    static native long _getFrontWindowReference();
+    static native long _getThreadWindowReference();
+    static native long _getParentWindowReference(long window);
+    static native String _getWindowTitle(long window);
+    static native void _enableWindow(long window, boolean enable);
+    static native long _getWindowThreadId(long window);
+    static native boolean _isChildWindow(long window);
+    static native long _getCurrentThreadId();
+    static native boolean _setForegroundWindow(long window);
+    static native long _setWindowParent(long child, long newParent);
+
+    // The clipboard, as raw formats and bytes.
+    static native int[] _getClipboardFormatsWin();
+    static native byte[] _getClipboardData(int format);
+    static native void _setClipboardData(int format, byte[] data);
+
+    // The message loop of FileMaker's thread while a Java task runs.
+    static native void _startEventLoop(long window);
+    static native void _pumpOneEvent(long window);
+    static native void _stopEventLoop(long window);
+
+    /** The formats on the clipboard, in the clipboard's order. */
+    public static int[] getClipboardFormatsWin() {
+        return _getClipboardFormatsWin();
+    }
+
+    /** The bytes of one clipboard format; empty when the format is absent. */
+    public static byte[] getClipboardData(int format) {
+        return _getClipboardData(format);
+    }
+
+    /** Replaces the clipboard's contents with one format's bytes. */
+    public static void setClipboardData(int format, byte[] data) {
+        if (data == null) {
+            throw new NullPointerException("data");
+        }
+        _setClipboardData(format, data);
+    }
+
+    /** FileMaker's front window as it was at the first function call, or 0. */
+    public static long getThreadWindowReference() {
+        return _getThreadWindowReference();
+    }
+}

@@ -1,0 +1,25 @@
+// The class loader over the extracted plug-in jar, the bridge class loaded through it and the bridge
+// object, each made once per process and cached in jvmSession. Called with the calling thread's
+// environment by start-up, idle, preferences, shutdown and the function relay, on FileMaker's thread
+// (or a thread the relay attached); the first successful call does the work.
+#ifndef XPLUG_JVM_BRIDGE_INSTANCE_H
+#define XPLUG_JVM_BRIDGE_INSTANCE_H
+
+#include <jni.h>
+
+namespace xplug {
+
+// The bridge class's name as the class loader takes it.
+inline constexpr char kBridgeClassName[] = "com.kelvo.xplug.PluginBridge";
+// The bridge version the module hands to sharedInstance.
+inline constexpr char kBridgeVersion[] = "1.6";
+
+// Each returns the cached global reference, or null after a failure (logged; any Java exception is
+// printed and cleared). A failure is retried, from the start, by the next call.
+jobject getClassLoader(JNIEnv* env);
+jclass loadBridgeClass(JNIEnv* env);
+jobject getBridgeInstance(JNIEnv* env);
+
+}  // namespace xplug
+
+#endif  // XPLUG_JVM_BRIDGE_INSTANCE_H
