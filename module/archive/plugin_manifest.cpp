@@ -67,13 +67,16 @@ void readManifestText(const char* archivePath, char (&text)[kManifestTextCapacit
   if (unzGetCurrentFileInfo(zip, &info, entryName, sizeof entryName, nullptr, 0, nullptr, 0) != UNZ_OK) {
     logMessage("Could not get info for manifest entry: %s\n", kManifestEntryName);
   }
-  if (unzOpenCurrentFile(zip) != UNZ_OK) {
-    logMessage("Could not open manifest entry: %s\n", kManifestEntryName);
-  }
+  const bool entryOpen = unzOpenCurrentFile(zip) == UNZ_OK;
+  if (!entryOpen) logMessage("Could not open manifest entry: %s\n", kManifestEntryName);
   const int got = unzReadCurrentFile(zip, text, kManifestReadLimit);
+  if (entryOpen && got < 0) logMessage("Could not read manifest entry: %s\n", kManifestEntryName);
   text[got > 0 ? got : 0] = '\0';
-  if (unzCloseCurrentFile(zip) != UNZ_OK) {
+  const int closed = unzCloseCurrentFile(zip);
+  if (closed != UNZ_OK) {
     logMessage("Could not close manifest entry: %s\n", kManifestEntryName);
+    // The bytes read do not match the entry's checksum: they are damaged and must not name the plug-in.
+    if (closed == UNZ_CRCERROR) text[0] = '\0';
   }
   if (zip != nullptr) {
     archive.close();

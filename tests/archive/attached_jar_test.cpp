@@ -1,0 +1,218 @@
+// The copy of the jar appended to the module file: where it goes, what it holds, and every refusal.
+#include <gtest/gtest.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "archive/attached_jar.h"
+#include "archive_test_env.h"
+#include "fmx/fmx_extern.h"
+#include "host/host_session.h"
+#include "platform/platform.h"
+
+namespace xplug {
+namespace {
+
+namespace fs = std::filesystem;
+using test::readFile;
+using test::writeFile;
+
+const std::string kJarBytes = "PK\3\4 the attached jar's bytes, copied as they are \0\xff end";
+
+class AttachedJarTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    folder_ = test::makeTestFolder();
+    ASSERT_FALSE(folder_.empty());
+    temp_ = folder_ + "/temp";
+    fs::create_directories(temp_);
+    setenv("TEMP", temp_.c_str(), 1);
+    record_ = ExternCallRecord{};
+    currentCallRecord = &record_;
+  }
+  void TearDown() override { currentCallRecord = nullptr; }
+
+  // Loads a module file at `path` and gives it `bytes` as its content on disk.
+  void installModule(const std::string& path, const std::string& bytes) {
+    record_.instanceID = test::loadModuleFileAt(path);
+    fs::remove(path);
+    writeFile(path, bytes);
+  }
+
+  // A module image padded to the offset, followed by `jar`. The padding is left as a hole in the file,
+  // since debug builds use an offset of many megabytes.
+  void installPackedModule(const std::string& path, const std::string& jar) {
+    installModule(path,
+                  "\x7f"
+                  "ELF image");
+    fs::resize_file(path, static_cast<uintmax_t>(attachedJarOffset));
+    std::ofstream(path, std::ios::binary | std::ios::app) << jar;
+  }
+
+  std::string folder_;
+  std::string temp_;
+  ExternCallRecord record_{};
+};
+
+TEST_F(AttachedJarTest, CopiesTheBytesAfterTheOffsetToTheTemporaryFolder) {
+  const std::string module = folder_ + "/plugins/Example.fmx";
+  installPackedModule(module, kJarBytes);
+  const std::string expectedCopy = temp_ + "/Example.jar";
+
+  test::startLogCapture();
+  EXPECT_EQ(writeAttachedJarFile(), 1);
+  EXPECT_EQ(test::stopLogCapture(),
+            std::vector<std::string>{"writeAttachedJarFile(): writing jar " + expectedCopy});
+  EXPECT_TRUE(jarWritten);
+  EXPECT_EQ(modulePath, module);
+  EXPECT_STREQ(jarPath, expectedCopy.c_str());
+  EXPECT_EQ(readFile(expectedCopy), kJarBytes);
+
+  // A second run copies again over the first copy.
+  fs::remove(expectedCopy);
+  EXPECT_EQ(writeAttachedJarFile(), 1);
+  EXPECT_TRUE(jarWritten);
+  EXPECT_EQ(readFile(expectedCopy), kJarBytes);
+}
+
+TEST_F(AttachedJarTest, CopyIsLargerThanOneBlockAndExact) {
+  std::string jar;
+  for (int i = 0; i < 5000; ++i) jar += static_cast<char>(i * 7);
+  installPackedModule(folder_ + "/Big.fmx", jar);
+  EXPECT_EQ(writeAttachedJarFile(), 1);
+  EXPECT_EQ(readFile(temp_ + "/Big.jar"), jar);
+}
+
+TEST_F(AttachedJarTest, ExistingCopyIsTruncatedAndRewritten) {
+  installPackedModule(folder_ + "/Example.fmx", kJarBytes);
+  writeFile(temp_ + "/Example.jar", std::string(10000, 'x'));
+  EXPECT_EQ(writeAttachedJarFile(), 1);
+  EXPECT_EQ(readFile(temp_ + "/Example.jar"), kJarBytes);
+}
+
+TEST_F(AttachedJarTest, ModuleWithoutAnAttachedJarGivesAnEmptyCopy) {
+  const std::string module = folder_ + "/Example.fmx";
+  for (const uintmax_t size : {static_cast<uintmax_t>(attachedJarOffset), uintmax_t{100}}) {
+    SCOPED_TRACE(size);
+    installModule(module, "image");
+    fs::resize_file(module, size);
+    writeFile(temp_ + "/Example.jar", "stale copy");
+    EXPECT_EQ(writeAttachedJarFile(), 1);
+    EXPECT_TRUE(fs::exists(temp_ + "/Example.jar"));
+    EXPECT_EQ(fs::file_size(temp_ + "/Example.jar"), 0u);
+  }
+}
+
+TEST_F(AttachedJarTest, MissingModuleFileIsLoggedAndNothingIsWritten) {
+  const std::string module = folder_ + "/Example.fmx";
+  installPackedModule(module, kJarBytes);
+  fs::remove(module);
+
+  test::startLogCapture();
+  EXPECT_EQ(writeAttachedJarFile(), 0);
+  const std::string copy = temp_ + "/Example.jar";
+  EXPECT_EQ(test::stopLogCapture(),
+            (std::vector<std::string>{"writeAttachedJarFile(): writing jar " + copy,
+                                      "writeAttachedJarFile: failed to open " + module}));
+  EXPECT_FALSE(jarWritten);
+  EXPECT_FALSE(fs::exists(copy));
+}
+
+TEST_F(AttachedJarTest, CopyThatCannotBeCreatedIsLogged) {
+  installPackedModule(folder_ + "/Example.fmx", kJarBytes);
+  const std::string missingFolder = folder_ + "/no such folder";
+  setenv("TEMP", missingFolder.c_str(), 1);
+
+  test::startLogCapture();
+  EXPECT_EQ(writeAttachedJarFile(), 0);
+  const std::string copy = missingFolder + "/Example.jar";
+  EXPECT_EQ(test::stopLogCapture(),
+            (std::vector<std::string>{"writeAttachedJarFile(): writing jar " + copy,
+                                      "writeAttachedJarFile: failed to open " + copy}));
+  EXPECT_FALSE(jarWritten);
+}
+
+TEST_F(AttachedJarTest, LinkPlantedAtTheCopysPathIsNotFollowed) {
+  installPackedModule(folder_ + "/Example.fmx", kJarBytes);
+  const std::string victim = folder_ + "/victim";
+  writeFile(victim, "precious");
+  fs::create_symlink(victim, temp_ + "/Example.jar");
+
+  test::startLogCapture();
+  EXPECT_EQ(writeAttachedJarFile(), 0);
+  const std::vector<std::string> lines = test::stopLogCapture();
+  ASSERT_EQ(lines.size(), 2u);
+  EXPECT_EQ(lines[1], "writeAttachedJarFile: failed to open " + temp_ + "/Example.jar");
+  EXPECT_EQ(readFile(victim), "precious");
+  EXPECT_FALSE(jarWritten);
+}
+
+TEST_F(AttachedJarTest, TemporaryFolderWithATrailingSeparatorIsUsedAsItIs) {
+  installPackedModule(folder_ + "/Example.fmx", kJarBytes);
+  setenv("TEMP", (temp_ + "/").c_str(), 1);
+  EXPECT_EQ(writeAttachedJarFile(), 1);
+  EXPECT_STREQ(jarPath, (temp_ + "//Example.jar").c_str());
+  EXPECT_EQ(readFile(temp_ + "/Example.jar"), kJarBytes);
+}
+
+TEST_F(AttachedJarTest, MissingOrEmptyTempFallsBackToThePlatformsTemporaryFolder) {
+  // A name of this test's own, so that the copy in the shared folder belongs to no one else.
+  const std::string name = fs::path(folder_).filename().string();
+  installPackedModule(folder_ + "/" + name + ".fmx", kJarBytes);
+  const std::string fallbackCopy = std::string(platform::kTempFallback) + "/" + name + ".jar";
+  for (const char* temp : {static_cast<const char*>(nullptr), ""}) {
+    SCOPED_TRACE(temp == nullptr ? "unset" : "empty");
+    if (temp == nullptr) {
+      unsetenv("TEMP");
+    } else {
+      setenv("TEMP", temp, 1);
+    }
+    EXPECT_EQ(writeAttachedJarFile(), 1);
+    EXPECT_STREQ(jarPath, fallbackCopy.c_str());
+    EXPECT_EQ(readFile(fallbackCopy), kJarBytes);
+    fs::remove(fallbackCopy);
+  }
+}
+
+TEST_F(AttachedJarTest, RefusedPathsWriteNothing) {
+  const std::string longFolder = folder_ + "/" + std::string(200, 'd') + "/" + std::string(60, 'e');
+  struct Case {
+    const char* what;
+    std::string module;
+    std::string temp;
+  };
+  const Case cases[] = {
+      {"module file name without an extension", folder_ + "/plugins.d/Example", temp_},
+      {"module path of 260 bytes or more", longFolder + "/Example.fmx", temp_},
+      {"copy path longer than 259 bytes", folder_ + "/Example.fmx", longFolder},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    fs::create_directories(c.temp);
+    installPackedModule(c.module, kJarBytes);
+    setenv("TEMP", c.temp.c_str(), 1);
+    std::strcpy(jarPath, "earlier");
+    EXPECT_EQ(writeAttachedJarFile(), 0);
+    EXPECT_STREQ(jarPath, "earlier");
+    EXPECT_FALSE(jarWritten);
+    EXPECT_TRUE(fs::is_empty(c.temp));
+    fs::remove(c.module);
+  }
+}
+
+TEST_F(AttachedJarTest, NoHostCallOrUnknownInstanceEndsWithoutACopy) {
+  currentCallRecord = nullptr;
+  EXPECT_EQ(writeAttachedJarFile(), 0);
+  currentCallRecord = &record_;
+  record_.instanceID = 0;
+  EXPECT_EQ(writeAttachedJarFile(), 0);
+  EXPECT_FALSE(jarWritten);
+  EXPECT_TRUE(fs::is_empty(temp_));
+}
+
+}  // namespace
+}  // namespace xplug
