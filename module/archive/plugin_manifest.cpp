@@ -20,8 +20,8 @@ const char* manifestReadPosition = nullptr;
 
 enum class ReadState { inName, inValue, afterLine };
 
-// Owns the archive handle so that it is closed on every path; step 7 of the reading closes it
-// explicitly to log a handle that never opened.
+// Owns the archive handle so that it is closed on every path; the reading closes it explicitly at its
+// end, where an archive that never opened is logged.
 class UnzipArchive {
  public:
   explicit UnzipArchive(const char* path) : handle_(path != nullptr ? unzOpen(path) : nullptr) {}
