@@ -19,16 +19,17 @@ std::u16string toWide(uint32_t page, std::string_view bytes, uint32_t flags = 0)
   int needed = multiByteToWideChar(page, flags, bytes.data(), static_cast<int>(bytes.size()), nullptr, 0);
   std::u16string result(static_cast<size_t>(needed), u'\0');
   if (needed > 0) {
-    EXPECT_EQ(multiByteToWideChar(page, flags, bytes.data(), static_cast<int>(bytes.size()), result.data(), needed),
-              needed);
+    EXPECT_EQ(
+        multiByteToWideChar(page, flags, bytes.data(), static_cast<int>(bytes.size()), result.data(), needed),
+        needed);
   }
   return result;
 }
 
 std::string toNarrow(uint32_t page, std::u16string_view text, bool* usedDefault = nullptr,
                      const char* defaultChar = nullptr) {
-  int needed = wideCharToMultiByte(page, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, defaultChar,
-                                   usedDefault);
+  int needed = wideCharToMultiByte(page, 0, text.data(), static_cast<int>(text.size()), nullptr, 0,
+                                   defaultChar, usedDefault);
   std::string result(static_cast<size_t>(needed), '\0');
   if (needed > 0) {
     EXPECT_EQ(wideCharToMultiByte(page, 0, text.data(), static_cast<int>(text.size()), result.data(), needed,
@@ -43,10 +44,10 @@ TEST_F(CodePagesTest, Windows1252TableSpotChecksBothWays) {
     unsigned char byte;
     char16_t unit;
   };
-  const Case cases[] = {{0x41, u'A'},     {0x80, 0x20AC}, {0x81, 0x0081}, {0x83, 0x0192}, {0x8A, 0x0160},
-                        {0x8D, 0x008D},   {0x8F, 0x008F}, {0x90, 0x0090}, {0x92, 0x2019}, {0x96, 0x2013},
-                        {0x99, 0x2122},   {0x9D, 0x009D}, {0x9F, 0x0178}, {0xA0, 0x00A0}, {0xE9, 0x00E9},
-                        {0xFF, 0x00FF}};
+  const Case cases[] = {{0x41, u'A'},   {0x80, 0x20AC}, {0x81, 0x0081}, {0x83, 0x0192},
+                        {0x8A, 0x0160}, {0x8D, 0x008D}, {0x8F, 0x008F}, {0x90, 0x0090},
+                        {0x92, 0x2019}, {0x96, 0x2013}, {0x99, 0x2122}, {0x9D, 0x009D},
+                        {0x9F, 0x0178}, {0xA0, 0x00A0}, {0xE9, 0x00E9}, {0xFF, 0x00FF}};
   for (const Case& c : cases) {
     SCOPED_TRACE(static_cast<int>(c.byte));
     std::string byte(1, static_cast<char>(c.byte));
@@ -127,7 +128,11 @@ TEST_F(CodePagesTest, Utf8ReplacesIllFormedInputAndLoneSurrogates) {
   EXPECT_EQ(toWide(kCodePageUtf8, "\xC0\xAF"), u"\uFFFD\uFFFD");
   EXPECT_EQ(toWide(kCodePageUtf8, "\xED\xA0\x80z"), u"\uFFFD\uFFFD\uFFFDz");
   EXPECT_EQ(toWide(kCodePageUtf8, "\xE2\x82"), u"\uFFFD");  // a truncated sequence is one replacement
-  EXPECT_EQ(toNarrow(kCodePageUtf8, u"a\xD800" u"b"), "a\xEF\xBF\xBD" "b");
+  EXPECT_EQ(toNarrow(kCodePageUtf8,
+                     u"a\xD800"
+                     u"b"),
+            "a\xEF\xBF\xBD"
+            "b");
   EXPECT_EQ(toNarrow(kCodePageUtf8, u"\U0001F600"), "\xF0\x9F\x98\x80");
 }
 
