@@ -44,7 +44,10 @@ template <typename Object>
 void releaseList(std::vector<Object*>& list, std::size_t keep,
                  void (*deleteOperation)(Object*, HostErrorRecord*), HostErrorRecord& sharedRecord) {
   while (list.size() > keep) {
-    deleteOperation(list.back(), &sharedRecord);
+    // A null entry stands for a creation that failed; the host has nothing to delete for it, and
+    // handing it null would only turn an earlier failure into a failed release.
+    Object* object = list.back();
+    if (object != nullptr) deleteOperation(object, &sharedRecord);
     list.pop_back();
     checkHostError(sharedRecord);
   }

@@ -31,7 +31,8 @@ CallScopeMark markCallScope();
 // Deletes every listed object: all texts, then binary data, then data values, then character styles,
 // the last-recorded first within a kind, with one shared error record. A delete reporting code 1 or 2
 // raises (std::bad_alloc, HostError) after its entry was removed; the entries not yet visited stay
-// listed for the next release. The lists keep their storage for later calls.
+// listed for the next release. Null entries are dropped without a host call. The lists keep their
+// storage for later calls.
 void releaseCallScope();
 // The same for the objects recorded after the mark only; those recorded before it stay listed.
 void releaseCallScopeTo(const CallScopeMark& mark);
