@@ -1,0 +1,143 @@
+#include "jvm_test_env.h"
+
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <regex>
+#include <sstream>
+
+#include "host/host_session.h"
+#include "jvm/jvm_session.h"
+#include "log/plugin_log.h"
+#include "simdesktop/registry.h"
+#include "simdesktop/user_interface.h"
+
+namespace xplug::testing {
+
+namespace {
+
+std::u16string widen(const std::string& text) {
+  return std::u16string(text.begin(), text.end());
+}
+
+constexpr char16_t kJavaRuntimeKey[] = u"Software\\JavaSoft\\Java Runtime Environment";
+constexpr char16_t kShellFolders[] = u"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
+
+}  // namespace
+
+TempFolder::TempFolder() {
+  const char* base = std::getenv("XPLUG_TEST_TMP");
+  std::string root =
+      base != nullptr && *base != '\0' ? base : std::filesystem::temp_directory_path().string();
+  std::filesystem::create_directories(root);
+  std::string pattern = root + "/jvm-XXXXXX";
+  if (::mkdtemp(pattern.data()) == nullptr) ADD_FAILURE() << "mkdtemp failed under " << root;
+  path_ = pattern;
+}
+
+TempFolder::~TempFolder() {
+  std::error_code error;
+  std::filesystem::remove_all(path_, error);
+}
+
+void writeFile(const std::string& path, const std::string& content) {
+  std::filesystem::create_directories(std::filesystem::path(path).parent_path());
+  std::ofstream out(path, std::ios::binary);
+  out << content;
+  ASSERT_TRUE(out.good()) << "cannot write " << path;
+}
+
+std::string readFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream content;
+  content << in.rdbuf();
+  return content.str();
+}
+
+void prepareDesktop(const TempFolder& root) {
+  simdesktop::clearRegistry();
+  simdesktop::clearMessageBoxes();
+  std::string documents = root / "Documents";
+  std::string appData = root / "ProgramData";
+  std::filesystem::create_directories(documents);
+  std::filesystem::create_directories(appData);
+  simdesktop::setRegistryString(simdesktop::RegistryRoot::currentUser, kShellFolders, u"Personal",
+                                widen(documents));
+  simdesktop::setRegistryString(simdesktop::RegistryRoot::localMachine, kShellFolders, u"Common AppData",
+                                widen(appData));
+  std::string temp = root / "Temp";
+  std::filesystem::create_directories(temp);
+  ::setenv("TEMP", temp.c_str(), 1);
+}
+
+void registerRuntime(const std::u16string& version, const std::u16string& javaHome,
+                     const std::u16string& runtimeLib) {
+  simdesktop::setRegistryString(simdesktop::RegistryRoot::localMachine, kJavaRuntimeKey, u"CurrentVersion",
+                                version);
+  std::u16string versionKey = std::u16string(kJavaRuntimeKey) + u"\\" + version;
+  simdesktop::setRegistryString(simdesktop::RegistryRoot::localMachine, versionKey, u"JavaHome", javaHome);
+  simdesktop::setRegistryString(simdesktop::RegistryRoot::localMachine, versionKey, u"RuntimeLib",
+                                runtimeLib);
+}
+
+std::string jdkHome() {
+  return XPLUG_TEST_JAVA_HOME;
+}
+std::string jdkRuntimeLibrary() {
+  return XPLUG_TEST_JVM_LIBRARY;
+}
+
+std::string markerFolder(const TempFolder& root) {
+  return root / "ProgramData/Kvantrel/";
+}
+
+LogCapture::LogCapture() {
+  ::testing::internal::CaptureStdout();
+}
+
+LogCapture::~LogCapture() {
+  lines();
+}
+
+const std::vector<std::string>& LogCapture::lines() {
+  if (running_) {
+    running_ = false;
+    lines_ = logMessages(::testing::internal::GetCapturedStdout());
+  }
+  return lines_;
+}
+
+std::vector<std::string> logMessages(const std::string& text) {
+  std::vector<std::string> messages;
+  std::istringstream in(text);
+  std::string line;
+  static const std::regex prefix(R"(\(C\+\+ .{24}\) )");
+  while (std::getline(in, line)) {
+    // A message without a line break of its own has the next one's prefix inside its line.
+    messages.push_back(std::regex_replace(line, prefix, ""));
+  }
+  return messages;
+}
+
+::testing::AssertionResult containsInOrder(const std::vector<std::string>& lines,
+                                           const std::vector<std::string>& expected) {
+  std::size_t next = 0;
+  for (const std::string& line : lines) {
+    if (next < expected.size() && line == expected[next]) ++next;
+  }
+  if (next == expected.size()) return ::testing::AssertionSuccess();
+  std::string shown;
+  for (const std::string& line : lines) shown += "  " + line + "\n";
+  return ::testing::AssertionFailure() << "missing \"" << expected[next] << "\" (in order) in:\n" << shown;
+}
+
+void resetModuleState() {
+  jvmSession = JvmSession{};
+  hostSession = HostSession{};
+  resetLogFilePath();
+}
+
+}  // namespace xplug::testing

@@ -1,0 +1,267 @@
+// The Java VM scenarios, each in a process of its own: start-up through a packed module and the host
+// driver, the running VM and bridge reused after shutdown, idle on a thread that was not attached, a
+// jar without the bridge classes, and a plug-in whose start-up throws. Every run is checked for JNI
+// warnings, since the VM runs with -Xcheck:jni.
+#include <dlfcn.h>
+#include <gtest/gtest.h>
+#include <jni.h>
+#include <stdlib.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "fmsim/desktop_setup.h"
+#include "fmsim/host_driver.h"
+#include "fmx/fmx_extern.h"
+#include "simdesktop/registry.h"
+#include "simdesktop/user_interface.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string readFile(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream content;
+  content << in.rdbuf();
+  return content.str();
+}
+
+std::vector<std::string> linesOf(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  return lines;
+}
+
+std::size_t countOf(const std::string& text, const std::string& part) {
+  std::size_t count = 0;
+  for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + part.size()))
+    ++count;
+  return count;
+}
+
+// The VM the module created in this process, found the way any native code would.
+JavaVM* createdVm() {
+  std::string library = std::string(XPLUG_TEST_JAVA_HOME) + "/lib/server/libjvm.so";
+  void* handle = ::dlopen(library.c_str(), RTLD_LAZY | RTLD_NOLOAD);
+  if (handle == nullptr) return nullptr;
+  auto getCreated =
+      reinterpret_cast<jint(JNICALL*)(JavaVM**, jsize, jsize*)>(::dlsym(handle, "JNI_GetCreatedJavaVMs"));
+  ::dlclose(handle);
+  JavaVM* vm = nullptr;
+  jsize count = 0;
+  if (getCreated == nullptr || getCreated(&vm, 1, &count) != JNI_OK || count < 1) return nullptr;
+  return vm;
+}
+
+jint environmentStatus(JavaVM* vm) {
+  void* env = nullptr;
+  return vm->GetEnv(&env, JNI_VERSION_1_4);
+}
+
+class VmScenarioTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    const char* base = std::getenv("XPLUG_TEST_TMP");
+    fs::path root = base != nullptr && *base != '\0' ? fs::path(base) : fs::temp_directory_path();
+    fs::create_directories(root);
+    std::string pattern = (root / "jvm-vm-XXXXXX").string();
+    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
+    temp_ = pattern;
+
+    simdesktop::clearRegistry();
+    simdesktop::clearMessageBoxes();
+    fmsim::registerDocumentsFolder((temp_ / "Documents").string());
+    fs::create_directories(temp_ / "ProgramData");
+    fmsim::registerCommonAppData((temp_ / "ProgramData").string());
+    std::string error;
+    ASSERT_TRUE(fmsim::registerJavaRuntime(XPLUG_TEST_JAVA_HOME, error)) << error;
+    fs::create_directories(temp_ / "Temp");
+    ::setenv("TEMP", (temp_ / "Temp").c_str(), 1);
+    ::setenv("XPLUG_PROBE_OUT", probeFile().c_str(), 1);
+    ::unsetenv("XPLUG_PROBE_MODE");
+    // The preferences root the module asks for would otherwise be made in the real home folder.
+    const char* tool = std::getenv("JAVA_TOOL_OPTIONS");
+    std::string options = tool != nullptr ? tool : "";
+    options += " -Djava.util.prefs.userRoot=" + (temp_ / "prefs").string();
+    ::setenv("JAVA_TOOL_OPTIONS", options.c_str(), 1);
+
+    ::testing::internal::CaptureStdout();
+    ::testing::internal::CaptureStderr();
+    capturing_ = true;
+  }
+
+  void TearDown() override {
+    finishCapture();
+    // Under -Xcheck:jni the VM reports every JNI misuse on its console.
+    for (const std::string* output : {&stdout_, &stderr_}) {
+      EXPECT_EQ(output->find("WARNING in native method"), std::string::npos) << *output;
+      EXPECT_EQ(output->find("exceeds capacity"), std::string::npos) << *output;
+      EXPECT_EQ(output->find("FATAL ERROR in native method"), std::string::npos) << *output;
+    }
+    // The VM keeps running in this process; its files under temp_ are left for the process's end.
+  }
+
+  void finishCapture() {
+    if (!capturing_) return;
+    capturing_ = false;
+    stdout_ = ::testing::internal::GetCapturedStdout();
+    stderr_ = ::testing::internal::GetCapturedStderr();
+  }
+
+  void load(const char* module) {
+    std::string error;
+    ASSERT_TRUE(driver_.load(module, error)) << error;
+    // FileMaker asks for the plug-in's name before it starts the plug-in.
+    driver_.getString(kFmxStringName);
+  }
+
+  std::string probeFile() const { return (temp_ / "probe.txt").string(); }
+  std::vector<std::string> probeLines() const { return linesOf(readFile(probeFile())); }
+  std::string logOf(const std::string& fileName) const {
+    return readFile(temp_ / "Documents" / "KvtPlugin Logs" / fileName);
+  }
+
+  fs::path temp_;
+  fmsim::HostDriver driver_;
+  bool capturing_ = false;
+  std::string stdout_;
+  std::string stderr_;
+};
+
+TEST_F(VmScenarioTest, StartUpCreatesTheVmAndReturnsThePluginsAnswer) {
+  load(XPLUG_TEST_PROBE_MODULE);
+  ::setenv("XPLUG_PROBE_MODE", "answer=7", 1);
+  EXPECT_EQ(driver_.startup(kFmxAppPro), 7);
+  finishCapture();
+
+  std::string log = logOf("JVM Probe_FMPro.log");
+  std::vector<std::string> lines = linesOf(log);
+  ASSERT_FALSE(lines.empty()) << stdout_;
+  EXPECT_NE(lines[0].find(") *** INIT for JVM Probe_FMPro at "), std::string::npos) << lines[0];
+  EXPECT_NE(lines[0].find(", headless mode 0"), std::string::npos) << lines[0];
+  for (const std::string& expected :
+       {std::string(") Found JVM dll at ") + XPLUG_TEST_JAVA_HOME + "/lib/server/libjvm.so\n",
+        std::string(") No existing JVM found; creating one.\n"),
+        std::string(") 0: -Djava.util.logging.config.file=/tmp/logging.properties\n"),
+        std::string(") 1: vfprintf\n"), std::string(") 2: -Xbootclasspath/a:"),
+        std::string(") JVM started successfully - jvm references is ")}) {
+    EXPECT_EQ(countOf(log, expected), 1u) << expected << " in\n" << log;
+  }
+  // A current runtime refuses the extension folder option, so there is no fourth.
+  EXPECT_EQ(countOf(log, ") 3: "), 0u) << log;
+  EXPECT_EQ(probeLines().size(), 2u);
+  EXPECT_TRUE(simdesktop::recordedMessageBoxes().empty());
+  JavaVM* vm = createdVm();
+  ASSERT_NE(vm, nullptr);
+  // Start-up leaves FileMaker's thread attached.
+  EXPECT_EQ(environmentStatus(vm), JNI_OK);
+}
+
+TEST_F(VmScenarioTest, ExamplePluginStartsEndToEnd) {
+  load(XPLUG_TEST_EXAMPLE_MODULE);
+  EXPECT_EQ(driver_.startup(kFmxAppPro), 0);
+  finishCapture();
+  std::string log = logOf("XPlug Example_FMPro.log");
+  EXPECT_EQ(countOf(log, "JVM started successfully"), 1u) << log;
+  // The bridge logs every failure of the plug-in with its stack trace.
+  EXPECT_EQ(countOf(log, "(Java "), 0u) << log;
+}
+
+TEST_F(VmScenarioTest, SecondStartUpAfterShutdownReusesTheVmAndTheBridge) {
+  load(XPLUG_TEST_PROBE_MODULE);
+  EXPECT_EQ(driver_.startup(kFmxAppPro), 0);
+  driver_.shutdown();
+  EXPECT_EQ(driver_.startup(kFmxAppPro), 0);
+  finishCapture();
+
+  std::vector<std::string> probe = probeLines();
+  ASSERT_EQ(probe.size(), 4u) << readFile(probeFile());
+  std::string identity = probe[0].substr(std::string("constructed ").size());
+  EXPECT_EQ(probe, (std::vector<std::string>{"constructed " + identity, "init " + identity,
+                                             "shutdown " + identity, "init " + identity}));
+  // The log file starts afresh at the second start-up, which finds the running VM.
+  std::string log = logOf("JVM Probe_FMPro.log");
+  EXPECT_EQ(countOf(log, " *** INIT for JVM Probe_FMPro"), 1u) << log;
+  EXPECT_EQ(countOf(log, "No existing JVM found"), 0u) << log;
+  EXPECT_EQ(countOf(stdout_, "No existing JVM found; creating one."), 1u) << stdout_;
+  EXPECT_EQ(countOf(stdout_, "*** SHUTDOWN JVM Probe_FMPro ***"), 1u) << stdout_;
+}
+
+TEST_F(VmScenarioTest, IdleOnAnUnattachedThreadAttachesItForTheCallOnly) {
+  load(XPLUG_TEST_PROBE_MODULE);
+  ASSERT_EQ(driver_.startup(kFmxAppPro), 0);
+  JavaVM* vm = createdVm();
+  ASSERT_NE(vm, nullptr);
+
+  jint before = JNI_OK;
+  jint after = JNI_OK;
+  std::thread other([&] {
+    before = environmentStatus(vm);
+    driver_.idle(3);
+    after = environmentStatus(vm);
+  });
+  other.join();
+  EXPECT_EQ(before, JNI_EDETACHED);
+  EXPECT_EQ(after, JNI_EDETACHED);
+
+  // FileMaker's own thread was attached before, and stays so.
+  driver_.idle(4);
+  EXPECT_EQ(environmentStatus(vm), JNI_OK);
+  std::vector<std::string> probe = probeLines();
+  ASSERT_EQ(probe.size(), 4u);
+  EXPECT_EQ(probe[2], "idle 3 daemon=true");
+  EXPECT_EQ(probe[3], "idle 4 daemon=false");
+}
+
+TEST_F(VmScenarioTest, PreferencesReachThePlugin) {
+  load(XPLUG_TEST_PROBE_MODULE);
+  ASSERT_EQ(driver_.startup(kFmxAppPro), 0);
+  driver_.preferences();
+  finishCapture();
+  std::vector<std::string> probe = probeLines();
+  ASSERT_EQ(probe.size(), 3u);
+  EXPECT_EQ(probe[2], "preferences daemon=false");
+  EXPECT_EQ(countOf(logOf("JVM Probe_FMPro.log"), ") *** DO PREFS ***\n"), 1u);
+}
+
+TEST_F(VmScenarioTest, JarWithoutTheBridgeIsNotEnabled) {
+  load(XPLUG_TEST_NO_BRIDGE_MODULE);
+  EXPECT_EQ(driver_.startup(kFmxAppPro), kFmxDoNotEnable);
+  // Idle retries the loading and still reaches no Java code.
+  driver_.idle(0);
+  finishCapture();
+  std::string log = logOf("No Bridge_FMPro.log");
+  EXPECT_EQ(
+      countOf(log,
+              ") An error occurred while trying to load com.kelvo.xplug.PluginBridge. Make sure that it "
+              "is loaded in a jar called 'plugin.jar'\n"),
+      2u)
+      << log;
+  EXPECT_EQ(countOf(stderr_, "java.lang.ClassNotFoundException: com.kelvo.xplug.PluginBridge"), 2u)
+      << stderr_;
+  EXPECT_TRUE(readFile(probeFile()).empty());
+  EXPECT_TRUE(simdesktop::recordedMessageBoxes().empty());
+}
+
+TEST_F(VmScenarioTest, PluginThatThrowsAtStartUpIsNotEnabledAndItsTraceIsLogged) {
+  load(XPLUG_TEST_PROBE_MODULE);
+  ::setenv("XPLUG_PROBE_MODE", "throw-init", 1);
+  EXPECT_EQ(driver_.startup(kFmxAppPro), kFmxDoNotEnable);
+  finishCapture();
+  std::string log = logOf("JVM Probe_FMPro.log");
+  EXPECT_EQ(countOf(log, "The plug-in failed to start"), 1u) << log;
+  EXPECT_EQ(countOf(log, "java.lang.IllegalStateException: The probe refuses to start"), 1u) << log;
+  EXPECT_NE(log.find("at com.kelvo.xplug.probe.ProbePlugin.init("), std::string::npos) << log;
+  // The bridge caught it: nothing reached the module as a pending exception.
+  EXPECT_EQ(countOf(stderr_, "Exception in thread"), 0u) << stderr_;
+  EXPECT_EQ(countOf(stderr_, "IllegalStateException"), 0u) << stderr_;
+}
+
+}  // namespace
