@@ -198,52 +198,60 @@ long lastConversionError() {
 
 int multiByteToWideChar(uint32_t codePage, uint32_t flags, const char* text, int length, char16_t* output,
                         int capacity) {
-  if (!isSupportedCodePage(codePage)) return fail(kErrorInvalidParameter);
-  uint32_t page = resolveCodePage(codePage);
-  if (!text || length == 0 || length < -1 || capacity < 0 || (capacity > 0 && !output))
-    return fail(kErrorInvalidParameter);
-  if (page == kCodePageUtf8 && (flags & ~kMbErrInvalidChars) != 0) return fail(kErrorInvalidFlags);
-  size_t count = length == -1 ? std::strlen(text) + 1 : static_cast<size_t>(length);
-  std::u16string converted;
-  if (!decodeMultiByte(page, flags, reinterpret_cast<const unsigned char*>(text), count, &converted))
-    return fail(kErrorNoUnicodeTranslation);
-  return deliver(converted, output, capacity);
+  try {
+    if (!isSupportedCodePage(codePage)) return fail(kErrorInvalidParameter);
+    uint32_t page = resolveCodePage(codePage);
+    if (!text || length == 0 || length < -1 || capacity < 0 || (capacity > 0 && !output))
+      return fail(kErrorInvalidParameter);
+    if (page == kCodePageUtf8 && (flags & ~kMbErrInvalidChars) != 0) return fail(kErrorInvalidFlags);
+    size_t count = length == -1 ? std::strlen(text) + 1 : static_cast<size_t>(length);
+    std::u16string converted;
+    if (!decodeMultiByte(page, flags, reinterpret_cast<const unsigned char*>(text), count, &converted))
+      return fail(kErrorNoUnicodeTranslation);
+    return deliver(converted, output, capacity);
+  } catch (...) {
+    return fail(kErrorNotEnoughMemory);
+  }
 }
 
 int wideCharToMultiByte(uint32_t codePage, uint32_t flags, const char16_t* text, int length, char* output,
                         int capacity, const char* defaultChar, bool* usedDefaultChar) {
-  if (!isSupportedCodePage(codePage)) return fail(kErrorInvalidParameter);
-  uint32_t page = resolveCodePage(codePage);
-  if (!text || length == 0 || length < -1 || capacity < 0 || (capacity > 0 && !output))
-    return fail(kErrorInvalidParameter);
-  size_t count = 0;
-  if (length == -1) {
-    while (text[count] != 0) ++count;
-    ++count;
-  } else {
-    count = static_cast<size_t>(length);
-  }
-  std::string converted;
-  if (page == kCodePageUtf8) {
-    if (defaultChar || usedDefaultChar) return fail(kErrorInvalidParameter);
-    if ((flags & ~kWcErrInvalidChars) != 0) return fail(kErrorInvalidFlags);
-    if (!encodeUtf8(flags, text, count, &converted)) return fail(kErrorNoUnicodeTranslation);
-    return deliver(converted, output, capacity);
-  }
-  char fallback = defaultChar ? defaultChar[0] : '?';
-  bool usedFallback = false;
-  converted.reserve(count);
-  for (size_t i = 0; i < count; ++i) {
-    int byte = unitToWindows1252(text[i]);
-    if (byte < 0) {
-      usedFallback = true;
-      converted.push_back(fallback);
+  try {
+    if (!isSupportedCodePage(codePage)) return fail(kErrorInvalidParameter);
+    uint32_t page = resolveCodePage(codePage);
+    if (!text || length == 0 || length < -1 || capacity < 0 || (capacity > 0 && !output))
+      return fail(kErrorInvalidParameter);
+    size_t count = 0;
+    if (length == -1) {
+      while (text[count] != 0) ++count;
+      ++count;
     } else {
-      converted.push_back(static_cast<char>(byte));
+      count = static_cast<size_t>(length);
     }
+    std::string converted;
+    if (page == kCodePageUtf8) {
+      if (defaultChar || usedDefaultChar) return fail(kErrorInvalidParameter);
+      if ((flags & ~kWcErrInvalidChars) != 0) return fail(kErrorInvalidFlags);
+      if (!encodeUtf8(flags, text, count, &converted)) return fail(kErrorNoUnicodeTranslation);
+      return deliver(converted, output, capacity);
+    }
+    char fallback = defaultChar ? defaultChar[0] : '?';
+    bool usedFallback = false;
+    converted.reserve(count);
+    for (size_t i = 0; i < count; ++i) {
+      int byte = unitToWindows1252(text[i]);
+      if (byte < 0) {
+        usedFallback = true;
+        converted.push_back(fallback);
+      } else {
+        converted.push_back(static_cast<char>(byte));
+      }
+    }
+    if (usedDefaultChar) *usedDefaultChar = usedFallback;
+    return deliver(converted, output, capacity);
+  } catch (...) {
+    return fail(kErrorNotEnoughMemory);
   }
-  if (usedDefaultChar) *usedDefaultChar = usedFallback;
-  return deliver(converted, output, capacity);
 }
 
 std::string utf8FromUtf16(std::u16string_view text) {

@@ -252,58 +252,75 @@ void clearRegistry() {
 }
 
 long openRegistryKey(RegistryRoot root, std::u16string_view keyPath, RegistryHandle* result) {
-  if (!result) return kErrorInvalidParameter;
-  Registry& reg = registry();
-  std::lock_guard lock(reg.mutex);
-  return openLocked(reg, rootPrefix(root), keyPath, result);
+  try {
+    if (!result) return kErrorInvalidParameter;
+    Registry& reg = registry();
+    std::lock_guard lock(reg.mutex);
+    return openLocked(reg, rootPrefix(root), keyPath, result);
+  } catch (...) {
+    // The module side never throws, as the Windows calls it stands for do not.
+    return kErrorNotEnoughMemory;
+  }
 }
 
 long openRegistrySubKey(RegistryHandle parent, std::u16string_view keyPath, RegistryHandle* result) {
-  if (!result) return kErrorInvalidParameter;
-  Registry& reg = registry();
-  std::lock_guard lock(reg.mutex);
-  OpenKey* key = findHandleLocked(reg, parent);
-  if (!key) return kErrorInvalidHandle;
-  if (!keyExistsLocked(reg, key->path)) return kErrorKeyDeleted;
-  return openLocked(reg, key->path, keyPath, result);
+  try {
+    if (!result) return kErrorInvalidParameter;
+    Registry& reg = registry();
+    std::lock_guard lock(reg.mutex);
+    OpenKey* key = findHandleLocked(reg, parent);
+    if (!key) return kErrorInvalidHandle;
+    if (!keyExistsLocked(reg, key->path)) return kErrorKeyDeleted;
+    return openLocked(reg, key->path, keyPath, result);
+  } catch (...) {
+    return kErrorNotEnoughMemory;
+  }
 }
 
 long queryRegistryValue(RegistryHandle handle, std::u16string_view name, uint32_t* type, void* data,
                         uint32_t* byteSize) {
-  Registry& reg = registry();
-  std::lock_guard lock(reg.mutex);
-  OpenKey* key = findHandleLocked(reg, handle);
-  if (!key) return kErrorInvalidHandle;
-  if (data && !byteSize) return kErrorInvalidParameter;
-  if (!keyExistsLocked(reg, key->path)) return kErrorKeyDeleted;
-  auto keyIt = reg.keys.find(key->path);
-  if (keyIt == reg.keys.end()) return kErrorFileNotFound;  // an untouched root has no values
-  auto valueIt = keyIt->second.values.find(foldRegistryName(name));
-  if (valueIt == keyIt->second.values.end()) return kErrorFileNotFound;
-  const StoredValue& value = valueIt->second;
-  if (type) *type = value.type;
-  auto size = static_cast<uint32_t>(value.bytes.size());
-  if (!data) {
-    if (byteSize) *byteSize = size;
-    return kErrorSuccess;
-  }
-  if (*byteSize < size) {
+  try {
+    Registry& reg = registry();
+    std::lock_guard lock(reg.mutex);
+    OpenKey* key = findHandleLocked(reg, handle);
+    if (!key) return kErrorInvalidHandle;
+    if (data && !byteSize) return kErrorInvalidParameter;
+    if (!keyExistsLocked(reg, key->path)) return kErrorKeyDeleted;
+    auto keyIt = reg.keys.find(key->path);
+    if (keyIt == reg.keys.end()) return kErrorFileNotFound;  // an untouched root has no values
+    auto valueIt = keyIt->second.values.find(foldRegistryName(name));
+    if (valueIt == keyIt->second.values.end()) return kErrorFileNotFound;
+    const StoredValue& value = valueIt->second;
+    if (type) *type = value.type;
+    auto size = static_cast<uint32_t>(value.bytes.size());
+    if (!data) {
+      if (byteSize) *byteSize = size;
+      return kErrorSuccess;
+    }
+    if (*byteSize < size) {
+      *byteSize = size;
+      return kErrorMoreData;
+    }
+    if (size) std::memcpy(data, value.bytes.data(), size);
     *byteSize = size;
-    return kErrorMoreData;
+    return kErrorSuccess;
+  } catch (...) {
+    return kErrorNotEnoughMemory;
   }
-  if (size) std::memcpy(data, value.bytes.data(), size);
-  *byteSize = size;
-  return kErrorSuccess;
 }
 
 long closeRegistryKey(RegistryHandle handle) {
-  Registry& reg = registry();
-  std::lock_guard lock(reg.mutex);
-  OpenKey* key = findHandleLocked(reg, handle);
-  if (!key) return kErrorInvalidHandle;
-  reg.handles.erase(key);
-  delete key;
-  return kErrorSuccess;
+  try {
+    Registry& reg = registry();
+    std::lock_guard lock(reg.mutex);
+    OpenKey* key = findHandleLocked(reg, handle);
+    if (!key) return kErrorInvalidHandle;
+    reg.handles.erase(key);
+    delete key;
+    return kErrorSuccess;
+  } catch (...) {
+    return kErrorNotEnoughMemory;
+  }
 }
 
 std::size_t openRegistryHandleCount() {

@@ -24,18 +24,23 @@ Recordings& recordings() {
 }  // namespace
 
 int showMessageBox(const char16_t* text, const char16_t* caption) {
-  MessageBoxRecord record{text ? std::u16string(text) : std::u16string(),
-                          caption ? std::u16string(caption) : std::u16string(kDefaultMessageBoxCaption),
-                          caption == nullptr};
-  MessageBoxListener listener;
-  {
-    Recordings& rec = recordings();
-    std::lock_guard lock(rec.mutex);
-    rec.messageBoxes.push_back(record);
-    listener = rec.messageBoxListener;
+  try {
+    MessageBoxRecord record{text ? std::u16string(text) : std::u16string(),
+                            caption ? std::u16string(caption) : std::u16string(kDefaultMessageBoxCaption),
+                            caption == nullptr};
+    MessageBoxListener listener;
+    {
+      Recordings& rec = recordings();
+      std::lock_guard lock(rec.mutex);
+      rec.messageBoxes.push_back(record);
+      listener = rec.messageBoxListener;
+    }
+    if (listener) listener(record);
+    return kMessageBoxOk;
+  } catch (...) {
+    // A box that cannot be recorded is still answered, as a user would.
+    return kMessageBoxOk;
   }
-  if (listener) listener(record);
-  return kMessageBoxOk;
 }
 
 std::vector<MessageBoxRecord> recordedMessageBoxes() {
@@ -57,16 +62,20 @@ void setMessageBoxListener(MessageBoxListener listener) {
 }
 
 void outputDebugString(const char16_t* text) {
-  if (!text) return;
-  std::u16string line(text);
-  DebugOutputListener listener;
-  {
-    Recordings& rec = recordings();
-    std::lock_guard lock(rec.mutex);
-    rec.debugOutput.push_back(line);
-    listener = rec.debugOutputListener;
+  try {
+    if (!text) return;
+    std::u16string line(text);
+    DebugOutputListener listener;
+    {
+      Recordings& rec = recordings();
+      std::lock_guard lock(rec.mutex);
+      rec.debugOutput.push_back(line);
+      listener = rec.debugOutputListener;
+    }
+    if (listener) listener(line);
+  } catch (...) {
+    // Debugger output is best effort, as on Windows.
   }
-  if (listener) listener(line);
 }
 
 std::vector<std::u16string> recordedDebugOutput() {

@@ -24,6 +24,18 @@ std::string narrowPath(std::u16string_view text) {
   return simdesktop::utf8FromUtf16(text);
 }
 
+// Platform calls report failure by value, as the system calls they stand for do; converting a path
+// may run out of memory, which becomes an ordinary failure with ENOMEM.
+template <typename Result, typename Body>
+Result failingWith(Result failure, Body body) noexcept {
+  try {
+    return body();
+  } catch (...) {
+    errno = ENOMEM;
+    return failure;
+  }
+}
+
 simdesktop::RegistryRoot desktopRoot(RegistryRoot root) {
   return root == RegistryRoot::localMachine ? simdesktop::RegistryRoot::localMachine
                                             : simdesktop::RegistryRoot::currentUser;
@@ -83,9 +95,11 @@ std::optional<std::u16string> getEnvironmentWide(std::u16string_view name) {
 }
 
 bool setEnvironmentWide(std::u16string_view name, std::u16string_view value) {
-  std::string narrowName = narrowPath(name);
-  if (narrowName.empty() || narrowName.find('=') != std::string::npos) return false;
-  return ::setenv(narrowName.c_str(), narrowPath(value).c_str(), 1) == 0;
+  return failingWith<bool>(false, [&]() -> bool {
+    std::string narrowName = narrowPath(name);
+    if (narrowName.empty() || narrowName.find('=') != std::string::npos) return false;
+    return ::setenv(narrowName.c_str(), narrowPath(value).c_str(), 1) == 0;
+  });
 }
 
 // ---- Files ----
@@ -100,11 +114,13 @@ std::FILE* openFile(const char* path, const char* mode) {
 }
 
 std::FILE* openFileShared(std::u16string_view path, const char* mode) {
-  if (!mode) {
-    errno = EINVAL;
-    return nullptr;
-  }
-  return std::fopen(narrowPath(path).c_str(), mode);
+  return failingWith<std::FILE*>(nullptr, [&]() -> std::FILE* {
+    if (!mode) {
+      errno = EINVAL;
+      return nullptr;
+    }
+    return std::fopen(narrowPath(path).c_str(), mode);
+  });
 }
 
 std::FILE* createFileNoFollow(const char* path) {
@@ -124,11 +140,11 @@ std::FILE* openFileAppendNoFollow(const char* path) {
 }
 
 bool createDirectory(std::u16string_view path) {
-  return ::mkdir(narrowPath(path).c_str(), 0777) == 0;
+  return failingWith<bool>(false, [&]() -> bool { return ::mkdir(narrowPath(path).c_str(), 0777) == 0; });
 }
 
 bool deleteFile(std::u16string_view path) {
-  return ::unlink(narrowPath(path).c_str()) == 0;
+  return failingWith<bool>(false, [&]() -> bool { return ::unlink(narrowPath(path).c_str()) == 0; });
 }
 
 int lastCRuntimeError() {
@@ -161,8 +177,10 @@ std::optional<std::string> longPathName(const std::string& path) {
 // ---- Dynamic loading ----
 
 LibraryHandle loadLibrary(std::u16string_view path) {
-  if (path.empty()) return nullptr;
-  return ::dlopen(narrowPath(path).c_str(), RTLD_NOW | RTLD_GLOBAL);
+  return failingWith<LibraryHandle>(nullptr, [&]() -> LibraryHandle {
+    if (path.empty()) return nullptr;
+    return ::dlopen(narrowPath(path).c_str(), RTLD_NOW | RTLD_GLOBAL);
+  });
 }
 
 void* findSymbol(LibraryHandle library, const char* name) {

@@ -82,6 +82,7 @@ bool loadRegistryText(std::string_view text, std::string* error);
 bool loadRegistryFile(const std::string& path, std::string* error);
 
 // ---- Reading the registry (the module's side, Windows semantics) ----------------------------------
+// These never throw: running out of memory gives kErrorNotEnoughMemory.
 
 // RegOpenKeyExW: kErrorSuccess and a new handle in *result, or kErrorFileNotFound when the key does
 // not exist. An empty path opens the root (or the parent) itself.

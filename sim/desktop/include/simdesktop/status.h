@@ -10,6 +10,7 @@ namespace simdesktop {
 inline constexpr long kErrorSuccess = 0;
 inline constexpr long kErrorFileNotFound = 2;
 inline constexpr long kErrorInvalidHandle = 6;
+inline constexpr long kErrorNotEnoughMemory = 8;
 inline constexpr long kErrorInvalidData = 13;
 inline constexpr long kErrorInvalidParameter = 87;
 inline constexpr long kErrorInsufficientBuffer = 122;

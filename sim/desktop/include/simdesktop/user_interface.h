@@ -1,7 +1,8 @@
 // The simulated desktop's user-facing outputs: the message box (MessageBoxW) and the debugger output
 // (OutputDebugStringW). Both are recorded and passed to a listener, so the host can print them and
 // tests can assert them. Callable from any thread; listeners run on the calling thread, outside the
-// desktop's lock, and may call back into the desktop.
+// desktop's lock, and may call back into the desktop; like the Windows calls they stand for, the two
+// calls never throw, so an exception from a listener ends there.
 #ifndef SIMDESKTOP_USER_INTERFACE_H
 #define SIMDESKTOP_USER_INTERFACE_H
 
