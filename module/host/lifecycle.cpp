@@ -87,9 +87,10 @@ void callBridgeEvent(JNIEnv* env, const char* name, uint8_t unsafeCalls, FmxStar
                      FmxCurrentEnvFunction cCurrentEnv) {
   LocalFrame frame(env, kLifecycleFrameCapacity);
   if (!frame.pushed()) return;
+  // The class is cached once the instance exists, so it is not looked for a second time after a failure.
   jobject bridge = getBridgeInstance(env);
-  jclass bridgeClass = loadBridgeClass(env);
-  if (bridge == nullptr || bridgeClass == nullptr) {
+  jclass bridgeClass = bridge != nullptr ? loadBridgeClass(env) : nullptr;
+  if (bridgeClass == nullptr) {
     logMessage("The plug-in's bridge is not loaded; %s is not called\n", name);
     return;
   }
@@ -124,8 +125,8 @@ int16_t handleInit(int16_t apiVersion, uint16_t appType, uintptr_t instanceID, b
   LocalFrame frame(env, kLifecycleFrameCapacity);
   if (!frame.pushed()) return kFmxDoNotEnable;
   jobject bridge = getBridgeInstance(env);
-  jclass bridgeClass = loadBridgeClass(env);
-  if (bridge == nullptr || bridgeClass == nullptr) {
+  jclass bridgeClass = bridge != nullptr ? loadBridgeClass(env) : nullptr;
+  if (bridgeClass == nullptr) {
     logMessage("The plug-in's bridge could not be loaded; returning kDoNotEnable(%d)\n",
                static_cast<int>(kFmxDoNotEnable));
     return kFmxDoNotEnable;
@@ -167,7 +168,7 @@ void handleIdle(uint16_t idleState, FmxStartScriptFunction cStartScript, FmxCurr
     LocalFrame frame(env, kLifecycleFrameCapacity);
     if (frame.pushed()) {
       jobject bridge = getBridgeInstance(env);
-      if (jvmSession.idleMethod == nullptr) {
+      if (bridge != nullptr && jvmSession.idleMethod == nullptr) {
         if (jclass bridgeClass = loadBridgeClass(env)) {
           jvmSession.idleMethod = env->GetMethodID(bridgeClass, "fmxIdle", "(SZJJ)V");
           describePendingException(env);

@@ -144,7 +144,7 @@ TEST_F(VmScenarioTest, StartUpCreatesTheVmAndReturnsThePluginsAnswer) {
   std::string log = logOf("JVM Probe_FMPro.log");
   std::vector<std::string> lines = linesOf(log);
   ASSERT_FALSE(lines.empty()) << stdout_;
-  EXPECT_NE(lines[0].find(") *** INIT for JVM Probe_FMPro at "), std::string::npos) << lines[0];
+  EXPECT_NE(lines[0].find(")  *** INIT for JVM Probe_FMPro at "), std::string::npos) << lines[0];
   EXPECT_NE(lines[0].find(", headless mode 0"), std::string::npos) << lines[0];
   for (const std::string& expected :
        {std::string(") Found JVM dll at ") + XPLUG_TEST_JAVA_HOME + "/lib/server/libjvm.so\n",
@@ -188,7 +188,7 @@ TEST_F(VmScenarioTest, SecondStartUpAfterShutdownReusesTheVmAndTheBridge) {
                                              "shutdown " + identity, "init " + identity}));
   // The log file starts afresh at the second start-up, which finds the running VM.
   std::string log = logOf("JVM Probe_FMPro.log");
-  EXPECT_EQ(countOf(log, " *** INIT for JVM Probe_FMPro"), 1u) << log;
+  EXPECT_EQ(countOf(log, "  *** INIT for JVM Probe_FMPro"), 1u) << log;
   EXPECT_EQ(countOf(log, "No existing JVM found"), 0u) << log;
   EXPECT_EQ(countOf(stdout_, "No existing JVM found; creating one."), 1u) << stdout_;
   EXPECT_EQ(countOf(stdout_, "*** SHUTDOWN JVM Probe_FMPro ***"), 1u) << stdout_;
