@@ -1,0 +1,406 @@
+#include "engine.h"
+
+#include <algorithm>
+
+#include "../objects.h"
+#include "parser.h"
+
+namespace fmsim {
+namespace {
+
+using calc::BinaryOp;
+using calc::Builtin;
+using calc::CalcError;
+using calc::Node;
+
+// Digits kept after the point by a division and at most by any other result.
+constexpr int32_t kDivisionScale = 20;
+constexpr int32_t kMaxScale = 30;
+// Evaluations nested through plug-in functions on one thread; deeper means a function that keeps
+// evaluating itself.
+constexpr int kMaxNestedEvaluations = 16;
+
+thread_local int tNestedEvaluations = 0;
+
+bool isMoment(const Value& v) {
+  return v.type == kFmxTypeDate || v.type == kFmxTypeTime || v.type == kFmxTypeTimeStamp;
+}
+
+bool isNumeric(const Value& v) {
+  return v.type == kFmxTypeNumber || v.type == kFmxTypeBoolean || isMoment(v);
+}
+
+Decimal numberOf(const Value& v) {
+  return asNumber(v).value_or(Decimal());
+}
+
+Decimal limited(const Decimal& d) {
+  return d.scale() > kMaxScale ? d.roundedTo(kMaxScale) : d;
+}
+
+StyledText slice(const StyledText& text, size_t position, size_t count) {
+  StyledText out;
+  position = std::min(position, text.units.size());
+  count = std::min(count, text.units.size() - position);
+  out.append(text, position, count);
+  return out;
+}
+
+// A count argument of Left, Right and Middle: whole, and never below zero.
+size_t countOf(const Value& v) {
+  Decimal n = numberOf(v).floor();
+  if (n.isNegative()) return 0;
+  auto value = n.toScaledInt64(0);
+  return value ? static_cast<size_t>(std::min<int64_t>(*value, INT32_MAX)) : static_cast<size_t>(INT32_MAX);
+}
+
+// A moment shifted by a number of days (dates) or seconds (times, timestamps); "?" off the calendar.
+Value shiftedMoment(const Value& moment, const Decimal& amount) {
+  int64_t unit = moment.type == kFmxTypeDate ? kMicrosPerDay : kMicrosPerSecond;
+  auto delta = (amount * Decimal::fromInt(unit)).toScaledInt64(0);
+  if (!delta || *delta > INT64_MAX / 4 || *delta < INT64_MIN / 4) return Value::error();
+  int64_t micros = moment.micros + *delta;
+  if (moment.type != kFmxTypeTime && (micros < 0 || micros >= (kLastDay + 1) * kMicrosPerDay)) {
+    return Value::error();
+  }
+  return Value::ofMoment(moment.type, micros);
+}
+
+Value arithmetic(BinaryOp op, const Value& left, const Value& right) {
+  if (left.isError || right.isError) return Value::error();
+  if (op == BinaryOp::Add || op == BinaryOp::Subtract) {
+    bool subtract = op == BinaryOp::Subtract;
+    if (isMoment(left) && isMoment(right) && subtract && left.type == right.type) {
+      // The distance between two moments of a kind: days for dates, seconds otherwise.
+      return Value::ofNumber((numberOf(left) - numberOf(right)).trimmed());
+    }
+    if (isMoment(left) && !isMoment(right)) {
+      Decimal amount = numberOf(right);
+      return shiftedMoment(left, subtract ? amount.negated() : amount);
+    }
+    if (isMoment(right) && !isMoment(left) && !subtract) return shiftedMoment(right, numberOf(left));
+  }
+  Decimal a = numberOf(left);
+  Decimal b = numberOf(right);
+  switch (op) {
+    case BinaryOp::Add:
+      return Value::ofNumber(a + b);
+    case BinaryOp::Subtract:
+      return Value::ofNumber(a - b);
+    case BinaryOp::Multiply:
+      return Value::ofNumber(limited(a * b));
+    case BinaryOp::Divide: {
+      auto quotient = Decimal::divide(a, b, kDivisionScale);
+      return quotient ? Value::ofNumber(quotient->trimmed()) : Value::error();
+    }
+    default:
+      return Value::error();
+  }
+}
+
+int compareValues(const Value& left, const Value& right) {
+  bool numeric = isNumeric(left) && isNumeric(right);
+  if (!numeric && (isNumeric(left) || isNumeric(right))) {
+    // A number against a text compares as numbers when the text holds one.
+    const Value& text = isNumeric(left) ? right : left;
+    numeric = text.type == kFmxTypeText && asNumber(text).has_value();
+  }
+  if (numeric) return Decimal::compare(numberOf(left), numberOf(right));
+  std::u16string a = upperText(displayUnits(left));
+  std::u16string b = upperText(displayUnits(right));
+  return a < b ? -1 : (a == b ? 0 : 1);
+}
+
+Value comparison(BinaryOp op, const Value& left, const Value& right) {
+  if (left.isError || right.isError) return Value::error();
+  int c = compareValues(left, right);
+  switch (op) {
+    case BinaryOp::Equal:
+      return Value::ofBoolean(c == 0);
+    case BinaryOp::NotEqual:
+      return Value::ofBoolean(c != 0);
+    case BinaryOp::Less:
+      return Value::ofBoolean(c < 0);
+    case BinaryOp::Greater:
+      return Value::ofBoolean(c > 0);
+    case BinaryOp::LessEqual:
+      return Value::ofBoolean(c <= 0);
+    default:
+      return Value::ofBoolean(c >= 0);
+  }
+}
+
+// Owns the host objects of one plug-in function call: the parameter vector (with its elements) and the
+// result value. Deletes whichever of them are still alive.
+class CallObjects {
+ public:
+  CallObjects(const std::vector<Value>& parameters) {
+    auto lock = hostLock();
+    vector_ = createLocked<DataVectObject>();
+    for (const Value& p : parameters) {
+      auto* item = createLocked<DataObject>(vector_);
+      vector_->items.push_back(item);
+      setValueLocked(item, p);
+    }
+    result_ = createLocked<DataObject>();
+  }
+  CallObjects(const CallObjects&) = delete;
+  CallObjects& operator=(const CallObjects&) = delete;
+  ~CallObjects() {
+    auto lock = hostLock();
+    // The plug-in may have deleted what it was lent; only what is still alive is deleted here.
+    if (auto* v = findAsLocked<DataVectObject>(vector_, Access::Delete, "engine")) destroyLocked(v);
+    if (auto* r = findAsLocked<DataObject>(result_, Access::Delete, "engine")) destroyLocked(r);
+  }
+
+  const FmxDataVect* vectorHandle() const {
+    return reinterpret_cast<const FmxDataVect*>(static_cast<HostObject*>(vector_));
+  }
+  FmxData* resultHandle() const { return reinterpret_cast<FmxData*>(static_cast<HostObject*>(result_)); }
+
+  Value takeResult() {
+    auto lock = hostLock();
+    auto* r = findAsLocked<DataObject>(result_, Access::Read, "engine");
+    if (r == nullptr) throw CalcError{kCalcGeneric};
+    return r->value;
+  }
+
+ private:
+  DataVectObject* vector_ = nullptr;
+  DataObject* result_ = nullptr;
+};
+
+class Evaluator {
+ public:
+  explicit Evaluator(const FmxExprEnv* env) : env_(env) {}
+
+  Value eval(const Node& node) {
+    switch (node.kind) {
+      case Node::Kind::Literal:
+        return node.literal;
+      case Node::Kind::Variable:
+        for (auto it = variables_.rbegin(); it != variables_.rend(); ++it) {
+          if (it->first == node.name) return it->second;
+        }
+        throw CalcError{kCalcFieldMissing};
+      case Node::Kind::Negate: {
+        Value v = eval(*node.children[0]);
+        if (v.isError) return v;
+        return Value::ofNumber(numberOf(v).negated());
+      }
+      case Node::Kind::Not: {
+        Value v = eval(*node.children[0]);
+        return v.isError ? v : Value::ofBoolean(!asBoolean(v));
+      }
+      case Node::Kind::Binary:
+        return binary(node);
+      case Node::Kind::Builtin:
+        return builtin(node);
+      case Node::Kind::External:
+        return external(node);
+      case Node::Kind::Let: {
+        size_t mark = variables_.size();
+        for (size_t i = 0; i < node.names.size(); ++i) {
+          Value bound = eval(*node.children[i]);
+          variables_.emplace_back(node.names[i], std::move(bound));
+        }
+        Value result = eval(*node.children.back());
+        variables_.resize(mark);
+        return result;
+      }
+    }
+    throw CalcError{kCalcGeneric};
+  }
+
+ private:
+  // A chain of one precedence, folded left to right; and/or skip what can no longer change the result.
+  Value binary(const Node& node) {
+    Value left = eval(*node.children[0]);
+    for (size_t i = 0; i < node.ops.size(); ++i) {
+      BinaryOp op = node.ops[i];
+      const Node& next = *node.children[i + 1];
+      if (op == BinaryOp::And || op == BinaryOp::Or) {
+        if (left.isError) return left;
+        bool decided = op == BinaryOp::And ? !asBoolean(left) : asBoolean(left);
+        if (decided) {
+          left = Value::ofBoolean(op == BinaryOp::Or);
+          continue;
+        }
+        Value right = eval(next);
+        left = right.isError ? right : Value::ofBoolean(asBoolean(right));
+        continue;
+      }
+      Value right = eval(next);
+      left = combine(op, left, right);
+    }
+    return left;
+  }
+
+  static Value combine(BinaryOp op, const Value& left, const Value& right) {
+    switch (op) {
+      case BinaryOp::Xor:
+        if (left.isError || right.isError) return Value::error();
+        return Value::ofBoolean(asBoolean(left) != asBoolean(right));
+      case BinaryOp::Concat: {
+        if (left.isError || right.isError) return Value::error();
+        StyledText text = asText(left);
+        StyledText tail = asText(right);
+        text.append(tail, 0, tail.units.size());
+        return Value::ofText(std::move(text));
+      }
+      case BinaryOp::Add:
+      case BinaryOp::Subtract:
+      case BinaryOp::Multiply:
+      case BinaryOp::Divide:
+        return arithmetic(op, left, right);
+      default:
+        return comparison(op, left, right);
+    }
+  }
+
+  Value argument(const Node& node, size_t index) { return eval(*node.children[index]); }
+
+  Value builtin(const Node& node) {
+    switch (node.builtin) {
+      case Builtin::If: {
+        if (asBoolean(argument(node, 0))) return argument(node, 1);
+        return node.children.size() > 2 ? argument(node, 2) : Value::ofText(u"");
+      }
+      case Builtin::Case: {
+        size_t i = 0;
+        for (; i + 1 < node.children.size(); i += 2) {
+          if (asBoolean(argument(node, i))) return argument(node, i + 1);
+        }
+        return i < node.children.size() ? argument(node, i) : Value::ofText(u"");
+      }
+      default:
+        break;
+    }
+    std::vector<Value> args;
+    for (size_t i = 0; i < node.children.size(); ++i) {
+      args.push_back(argument(node, i));
+      if (args.back().isError) return Value::error();
+    }
+    switch (node.builtin) {
+      case Builtin::Length: {
+        if (args[0].type == kFmxTypeBinary) {
+          int64_t total = 0;
+          for (const Stream& s : args[0].streams) total += static_cast<int64_t>(s.bytes.size());
+          return Value::ofNumber(Decimal::fromInt(total));
+        }
+        return Value::ofNumber(Decimal::fromInt(static_cast<int64_t>(asText(args[0]).units.size())));
+      }
+      case Builtin::Upper:
+      case Builtin::Lower: {
+        StyledText text = asText(args[0]);
+        text.units = node.builtin == Builtin::Upper ? upperText(text.units) : lowerText(text.units);
+        return Value::ofText(std::move(text));
+      }
+      case Builtin::Left: {
+        StyledText text = asText(args[0]);
+        return Value::ofText(slice(text, 0, countOf(args[1])));
+      }
+      case Builtin::Right: {
+        StyledText text = asText(args[0]);
+        size_t n = std::min(countOf(args[1]), text.units.size());
+        return Value::ofText(slice(text, text.units.size() - n, n));
+      }
+      case Builtin::Middle: {
+        StyledText text = asText(args[0]);
+        size_t start = countOf(args[1]);
+        if (start == 0) start = 1;
+        return Value::ofText(slice(text, start - 1, countOf(args[2])));
+      }
+      case Builtin::GetAsText:
+        return Value::ofText(asText(args[0]));
+      case Builtin::GetAsNumber: {
+        Value v;
+        v.type = kFmxTypeNumber;
+        v.number = asNumber(args[0]);
+        return v;
+      }
+      case Builtin::GetAsDate:
+        return Value::ofMoment(kFmxTypeDate, floorDiv(asDateMicros(args[0]), kMicrosPerDay) * kMicrosPerDay);
+      case Builtin::GetAsTime:
+        return args[0].type == kFmxTypeTime
+                   ? args[0]
+                   : Value::ofMoment(kFmxTypeTime, args[0].type == kFmxTypeTimeStamp
+                                                       ? floorMod(args[0].micros, kMicrosPerDay)
+                                                       : asTimeStampMicros(args[0]));
+      case Builtin::GetAsTimestamp:
+        return Value::ofMoment(kFmxTypeTimeStamp, asTimeStampMicros(args[0]));
+      case Builtin::Date: {
+        auto day =
+            normalizedDay(numberOf(args[2]).floor(), numberOf(args[0]).floor(), numberOf(args[1]).floor());
+        return day ? Value::ofMoment(kFmxTypeDate, *day * kMicrosPerDay) : Value::error();
+      }
+      case Builtin::Time: {
+        Decimal seconds = numberOf(args[0]) * Decimal::fromInt(3600) +
+                          numberOf(args[1]) * Decimal::fromInt(60) + numberOf(args[2]);
+        auto micros = seconds.toScaledInt64(6);
+        if (!micros || *micros > INT64_MAX / 4 || *micros < INT64_MIN / 4) return Value::error();
+        return Value::ofMoment(kFmxTypeTime, *micros);
+      }
+      case Builtin::Timestamp: {
+        int64_t day = floorDiv(asDateMicros(args[0]), kMicrosPerDay);
+        int64_t ofDay =
+            args[1].type == kFmxTypeTime || args[1].type == kFmxTypeTimeStamp
+                ? (args[1].type == kFmxTypeTime ? args[1].micros : floorMod(args[1].micros, kMicrosPerDay))
+                : asTimeStampMicros(args[1]);
+        int64_t micros = day * kMicrosPerDay + ofDay;
+        if (micros < 0 || micros >= (kLastDay + 1) * kMicrosPerDay) return Value::error();
+        return Value::ofMoment(kFmxTypeTimeStamp, micros);
+      }
+      case Builtin::Abs: {
+        Decimal n = numberOf(args[0]);
+        return Value::ofNumber(n.isNegative() ? n.negated() : n);
+      }
+      case Builtin::Int:
+        return Value::ofNumber(numberOf(args[0]).truncatedTo(0));
+      case Builtin::Round: {
+        auto places = numberOf(args[1]).toScaledInt64(0);
+        int32_t p = static_cast<int32_t>(std::clamp<int64_t>(places.value_or(0), 0, kMaxScale));
+        return Value::ofNumber(numberOf(args[0]).roundedTo(p).trimmed());
+      }
+      default:
+        throw CalcError{kCalcGeneric};
+    }
+  }
+
+  Value external(const Node& node) {
+    std::vector<Value> args;
+    for (size_t i = 0; i < node.children.size(); ++i) args.push_back(argument(node, i));
+    CallObjects objects(args);
+    // No lock is held here: the function calls back into the host, maybe evaluating again.
+    int16_t code = node.function.callback(node.function.functionId, env_, objects.vectorHandle(),
+                                          objects.resultHandle());
+    if (code != 0) throw CalcError{code};
+    return objects.takeResult();
+  }
+
+  const FmxExprEnv* env_;
+  std::vector<std::pair<std::u16string, Value>> variables_;
+};
+
+struct NestingGuard {
+  NestingGuard() { ++tNestedEvaluations; }
+  ~NestingGuard() { --tNestedEvaluations; }
+  NestingGuard(const NestingGuard&) = delete;
+  NestingGuard& operator=(const NestingGuard&) = delete;
+};
+
+}  // namespace
+
+EvalOutcome evaluateExpression(std::u16string_view source, const FmxExprEnv* env) {
+  NestingGuard nesting;
+  if (tNestedEvaluations > kMaxNestedEvaluations) return EvalOutcome{kCalcGeneric, Value()};
+  try {
+    calc::NodePtr tree = calc::parseCalculation(source);
+    Evaluator evaluator(env);
+    return EvalOutcome{kCalcOk, evaluator.eval(*tree)};
+  } catch (const CalcError& error) {
+    return EvalOutcome{error.code, Value()};
+  }
+}
+
+}  // namespace fmsim

@@ -1,0 +1,238 @@
+#include "objects.h"
+
+#include <array>
+#include <deque>
+#include <unordered_map>
+
+namespace fmsim {
+namespace {
+
+constexpr size_t kQuarantineLimit = 4096;
+constexpr size_t kDeadReportLimit = 10000;
+
+struct QuarantinedBlock {
+  void* memory;
+  std::vector<const void*> addresses;  // the object's own address and those of its views
+};
+
+struct ObjectTable {
+  std::mutex mutex;
+  std::unordered_map<const void*, HostObject*> live;
+  std::array<int64_t, kObjectKindCount> counts{};
+  std::unordered_map<const void*, ObjectKind> deleted;
+  std::deque<QuarantinedBlock> quarantine;
+  std::vector<DeadObjectReport> deadReports;
+  HostContext context;
+  int16_t currentEnvironmentFailure = 0;
+
+  ObjectTable() { live.reserve(1024); }
+};
+
+ObjectTable& table() {
+  // Never destroyed: plug-in threads may still call in while the process exits.
+  static ObjectTable* instance = new ObjectTable();
+  return *instance;
+}
+
+void evictOldestLocked() {
+  ObjectTable& t = table();
+  QuarantinedBlock& block = t.quarantine.front();
+  for (const void* address : block.addresses) t.deleted.erase(address);
+  ::operator delete(block.memory);
+  t.quarantine.pop_front();
+}
+
+std::string describeKind(ObjectKind kind) {
+  return std::string(objectKindName(kind));
+}
+
+}  // namespace
+
+std::string hexAddress(const void* address) {
+  static constexpr char kDigits[] = "0123456789abcdef";
+  uintptr_t value = reinterpret_cast<uintptr_t>(address);
+  std::string text;
+  do {
+    text.insert(text.begin(), kDigits[value & 0xF]);
+    value >>= 4;
+  } while (value != 0);
+  return "0x" + text;
+}
+
+std::string_view objectKindName(ObjectKind kind) {
+  switch (kind) {
+    case ObjectKind::QuadChar:
+      return "QuadChar";
+    case ObjectKind::FixPt:
+      return "FixPt";
+    case ObjectKind::Text:
+      return "Text";
+    case ObjectKind::Color:
+      return "Color";
+    case ObjectKind::CharacterStyle:
+      return "CharacterStyle";
+    case ObjectKind::Locale:
+      return "Locale";
+    case ObjectKind::Data:
+      return "Data";
+    case ObjectKind::DataVect:
+      return "DataVect";
+    case ObjectKind::DateTime:
+      return "DateTime";
+    case ObjectKind::BinaryData:
+      return "BinaryData";
+    case ObjectKind::ExprEnv:
+      return "ExprEnv";
+  }
+  return "?";
+}
+
+DataObject::DataObject() : HostObject(ObjectKind::Data) {
+  textView.owner = this;
+  numberView.owner = this;
+  dateView.owner = this;
+  timeStampView.owner = this;
+  binaryView.owner = this;
+  locale.owner = this;
+}
+
+HostObject* DataObject::view(int bit) {
+  HostObject* views[] = {&textView, &numberView, &dateView, &timeStampView, &binaryView, &locale};
+  return views[bit];
+}
+
+void DataObject::refreshViews() {
+  if (handedOutViews & (1 << kTextView)) textView.text = asText(value);
+  if (handedOutViews & (1 << kNumberView)) numberView.set(asNumber(value).value_or(Decimal()));
+  if (handedOutViews & (1 << kDateView)) dateView.micros = asDateMicros(value);
+  if (handedOutViews & (1 << kTimeStampView)) timeStampView.micros = asTimeStampMicros(value);
+  if (handedOutViews & (1 << kBinaryView)) binaryView.streams = asStreams(value);
+}
+
+void setValueLocked(DataObject* data, Value value) {
+  data->value = std::move(value);
+  data->refreshViews();
+}
+
+std::unique_lock<std::mutex> hostLock() {
+  return std::unique_lock<std::mutex>(table().mutex);
+}
+
+void registerLocked(std::unique_ptr<HostObject> object) {
+  ObjectTable& t = table();
+  HostObject* raw = object.get();
+  t.live.emplace(raw, raw);
+  object.release();
+  // A new object may take over an address that was evicted from the quarantine long ago.
+  t.deleted.erase(raw);
+  if (raw->owner == nullptr) ++t.counts[static_cast<size_t>(raw->kind)];
+}
+
+void registerViewLocked(DataObject* data, HostObject* view, int bit) {
+  if (data->handedOutViews & (1 << bit)) return;
+  table().live.emplace(view, view);
+  data->handedOutViews = static_cast<uint8_t>(data->handedOutViews | (1 << bit));
+  data->refreshViews();
+}
+
+void destroyLocked(HostObject* object) {
+  ObjectTable& t = table();
+  QuarantinedBlock block{nullptr, {object}};
+  if (object->kind == ObjectKind::Data) {
+    auto* data = static_cast<DataObject*>(object);
+    for (int bit = 0; bit <= kLocaleView; ++bit) {
+      if (data->handedOutViews & (1 << bit)) block.addresses.push_back(data->view(bit));
+    }
+  } else if (object->kind == ObjectKind::DataVect) {
+    for (DataObject* item : static_cast<DataVectObject*>(object)->items) destroyLocked(item);
+  }
+  for (const void* address : block.addresses) {
+    t.live.erase(address);
+    t.deleted[address] = static_cast<const HostObject*>(address)->kind;
+  }
+  if (object->owner == nullptr) --t.counts[static_cast<size_t>(object->kind)];
+  block.memory = dynamic_cast<void*>(object);
+  object->~HostObject();
+  t.quarantine.push_back(std::move(block));
+  if (t.quarantine.size() > kQuarantineLimit) evictOldestLocked();
+}
+
+HostObject* findLocked(const void* address, ObjectKind kind, Access access, std::string_view operation) {
+  ObjectTable& t = table();
+  if (address == nullptr) {
+    recordDeadObjectLocked(operation, address, "null");
+    return nullptr;
+  }
+  auto found = t.live.find(address);
+  if (found == t.live.end()) {
+    auto gone = t.deleted.find(address);
+    recordDeadObjectLocked(
+        operation, address,
+        gone != t.deleted.end() ? "deleted " + describeKind(gone->second) : "never created");
+    return nullptr;
+  }
+  HostObject* object = found->second;
+  if (object->kind != kind) {
+    recordDeadObjectLocked(
+        operation, address,
+        "wrong kind (" + describeKind(object->kind) + ", expected " + describeKind(kind) + ")");
+    return nullptr;
+  }
+  if (access != Access::Read && object->owner != nullptr) {
+    recordDeadObjectLocked(operation, address,
+                           std::string(access == Access::Write ? "read-only" : "not deletable") +
+                               ": owned by " + describeKind(object->owner->kind) + " " +
+                               hexAddress(object->owner));
+    return nullptr;
+  }
+  return object;
+}
+
+HostContext& hostContextLocked() {
+  return table().context;
+}
+int16_t& currentEnvironmentFailureLocked() {
+  return table().currentEnvironmentFailure;
+}
+
+void recordDeadObjectLocked(std::string_view operation, const void* address, std::string reason) {
+  ObjectTable& t = table();
+  if (t.deadReports.size() >= kDeadReportLimit) return;
+  t.deadReports.push_back(DeadObjectReport{std::string(operation), address, std::move(reason)});
+}
+
+void freeQuarantineLocked() {
+  while (!table().quarantine.empty()) evictOldestLocked();
+}
+
+int64_t liveCountLocked(ObjectKind kind) {
+  return table().counts[static_cast<size_t>(kind)];
+}
+
+int64_t liveCount(ObjectKind kind) {
+  auto lock = hostLock();
+  return liveCountLocked(kind);
+}
+
+int64_t totalLiveCount() {
+  auto lock = hostLock();
+  int64_t total = 0;
+  for (int64_t count : table().counts) total += count;
+  return total;
+}
+
+std::vector<DeadObjectReport> deadObjectReports() {
+  auto lock = hostLock();
+  return table().deadReports;
+}
+
+void clearDeadObjectReportsLocked() {
+  table().deadReports.clear();
+}
+
+void clearDeadObjectReports() {
+  auto lock = hostLock();
+  clearDeadObjectReportsLocked();
+}
+
+}  // namespace fmsim
