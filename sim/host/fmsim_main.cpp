@@ -1,0 +1,275 @@
+// fmsim: a simulated FileMaker that loads a plug-in module and evaluates calculations with it.
+// Standard output carries results only; the module's console output goes to standard error with --log
+// and nowhere otherwise; fmsim's own diagnostics go to standard error.
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "fmsim/calculation.h"
+#include "fmsim/desktop_setup.h"
+#include "fmsim/host_driver.h"
+#include "fmsim/test_support.h"
+#include "fmsim/values.h"
+#include "simdesktop/desktop.h"
+
+namespace {
+
+constexpr char kUsage[] =
+    "usage: fmsim [options] [-e EXPRESSION]...\n"
+    "\n"
+    "A simulated FileMaker host: loads a plug-in module, starts it as FileMaker would and evaluates\n"
+    "calculations with it. Each result goes to standard output on a line of its own.\n"
+    "\n"
+    "  -e EXPRESSION      evaluate a calculation (repeatable); results in order, one per line\n"
+    "  --plugin FILE      the plug-in module to load (default: the example plug-in)\n"
+    "  --no-plugin        run the calculation engine alone, without a plug-in\n"
+    "  --info             print the plug-in's name (128), help line (129) and options (131)\n"
+    "  --functions        print the functions the plug-in registered: name, a tab, the prototype\n"
+    "  --log              echo the module's console output (its log lines) to standard error\n"
+    "  --trace            print every FM_ call the module makes to standard error\n"
+    "  --documents DIR    the user's documents folder; the log goes to DIR/KvtPlugin Logs\n"
+    "  --common-appdata DIR\n"
+    "                     the shared application-data folder (marker files in DIR/Kvantrel)\n"
+    "  --app-type NAME    FMPro (default), FMAdvanced, Runtime, Server, WPE, Mobile, or a type code\n"
+    "  --java-home DIR    the Java runtime to register (default: the JDK fmsim was built with)\n"
+    "  --no-java          register no Java runtime\n"
+    "  --registry FILE    load registry values from FILE (applied after the defaults)\n"
+    "  --help             this text\n"
+    "\n"
+    "Exit status: 0 when every calculation succeeded, 1 when one failed, 2 for a usage or set-up error.\n";
+
+struct Options {
+  std::vector<std::string> expressions;
+  std::optional<std::string> plugin;
+  bool noPlugin = false;
+  bool info = false;
+  bool functions = false;
+  bool log = false;
+  bool trace = false;
+  std::optional<std::string> documents;
+  std::string commonAppData = "/var/lib";
+  uint8_t appType = kFmxAppPro;
+  std::optional<std::string> javaHome;
+  bool noJava = false;
+  std::vector<std::string> registryFiles;
+};
+
+struct AppTypeName {
+  const char* name;
+  uint8_t code;
+};
+constexpr AppTypeName kAppTypes[] = {{"FMAdvanced", kFmxAppDeveloper}, {"FMPro", kFmxAppPro},
+                                     {"Runtime", kFmxAppRuntime},      {"Server", kFmxAppServer},
+                                     {"WPE", kFmxAppWebPublishing},    {"Mobile", kFmxAppMobile}};
+
+std::optional<uint8_t> parseAppType(const std::string& text) {
+  for (const AppTypeName& type : kAppTypes) {
+    if (strcasecmp(text.c_str(), type.name) == 0) return type.code;
+  }
+  char* end = nullptr;
+  long code = std::strtol(text.c_str(), &end, 10);
+  if (!text.empty() && *end == '\0' && code >= 0 && code <= 255) return static_cast<uint8_t>(code);
+  return std::nullopt;
+}
+
+int usageError(const std::string& message) {
+  std::fprintf(stderr, "fmsim: %s\n%s", message.c_str(), "Try 'fmsim --help'.\n");
+  return 2;
+}
+
+// Parses the command line; returns an exit status when fmsim must stop at once.
+std::optional<int> parseOptions(int argc, char** argv, Options& options) {
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    auto value = [&](std::string& out) {
+      if (i + 1 >= argc) return false;
+      out = argv[++i];
+      return true;
+    };
+    std::string text;
+    if (arg == "--help" || arg == "-h") {
+      std::fputs(kUsage, stdout);
+      return 0;
+    } else if (arg == "-e") {
+      if (!value(text)) return usageError("-e needs an expression");
+      options.expressions.push_back(text);
+    } else if (arg == "--plugin") {
+      if (!value(text)) return usageError("--plugin needs a file");
+      options.plugin = text;
+    } else if (arg == "--no-plugin") {
+      options.noPlugin = true;
+    } else if (arg == "--info") {
+      options.info = true;
+    } else if (arg == "--functions") {
+      options.functions = true;
+    } else if (arg == "--log") {
+      options.log = true;
+    } else if (arg == "--trace") {
+      options.trace = true;
+    } else if (arg == "--documents") {
+      if (!value(text)) return usageError("--documents needs a folder");
+      options.documents = text;
+    } else if (arg == "--common-appdata") {
+      if (!value(text)) return usageError("--common-appdata needs a folder");
+      options.commonAppData = text;
+    } else if (arg == "--app-type") {
+      if (!value(text)) return usageError("--app-type needs a name");
+      std::optional<uint8_t> code = parseAppType(text);
+      if (!code) return usageError("unknown application type '" + text + "'");
+      options.appType = *code;
+    } else if (arg == "--java-home") {
+      if (!value(text)) return usageError("--java-home needs a folder");
+      options.javaHome = text;
+    } else if (arg == "--no-java") {
+      options.noJava = true;
+    } else if (arg == "--registry") {
+      if (!value(text)) return usageError("--registry needs a file");
+      options.registryFiles.push_back(text);
+    } else {
+      return usageError("unknown option '" + arg + "'");
+    }
+  }
+  if (options.noPlugin && (options.plugin || options.info || options.functions)) {
+    return usageError("--no-plugin cannot be combined with --plugin, --info or --functions");
+  }
+  return std::nullopt;
+}
+
+// The example plug-in installed beside fmsim: <prefix>/bin/fmsim and <prefix>/plugins/XPlugExample.fmx.
+std::string defaultPluginPath(const char* argv0) {
+  std::error_code ignored;
+  std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", ignored);
+  if (ignored) self = std::filesystem::absolute(argv0, ignored);
+  return (self.parent_path().parent_path() / "plugins" / "XPlugExample.fmx").string();
+}
+
+// Results keep standard output to themselves: the module and the Java VM write their console output
+// to the process's standard output, so that descriptor is pointed at standard error (--log) or at
+// nothing, and results go to a duplicate of the original.
+std::FILE* separateResults(bool echoConsole) {
+  std::fflush(stdout);
+  int resultsFd = dup(STDOUT_FILENO);
+  if (resultsFd < 0) return stdout;
+  int consoleFd = echoConsole ? dup(STDERR_FILENO) : open("/dev/null", O_WRONLY | O_CLOEXEC);
+  if (consoleFd >= 0) {
+    dup2(consoleFd, STDOUT_FILENO);
+    close(consoleFd);
+  }
+  std::FILE* results = fdopen(resultsFd, "w");
+  return results != nullptr ? results : stdout;
+}
+
+bool setUpDesktop(const Options& options) {
+  fmsim::registerDocumentsFolder(options.documents.value_or(fmsim::userDocumentsFolder()));
+  fmsim::registerCommonAppData(options.commonAppData);
+  if (!options.noJava) {
+    std::optional<std::string> home = options.javaHome ? options.javaHome : fmsim::defaultJavaHome();
+    std::string error;
+    if (!home) {
+      std::fprintf(stderr, "fmsim: no Java runtime found; use --java-home DIR or --no-java\n");
+    } else if (!fmsim::registerJavaRuntime(*home, error)) {
+      std::fprintf(stderr, "fmsim: %s\n", error.c_str());
+      if (options.javaHome) return false;
+    }
+  }
+  for (const std::string& file : options.registryFiles) {
+    std::string error;
+    if (!simdesktop::loadRegistryFile(file, &error)) {
+      std::fprintf(stderr, "fmsim: registry file %s: %s\n", file.c_str(), error.c_str());
+      return false;
+    }
+  }
+  simdesktop::setMessageBoxListener([](const simdesktop::MessageBoxRecord& box) {
+    std::fprintf(stderr, "message box: %s\n", fmsim::utf16ToUtf8(box.text).c_str());
+  });
+  return true;
+}
+
+// FileMaker separates lines with a return; a terminal wants line feeds.
+std::string printable(std::string text) {
+  for (char& c : text) {
+    if (c == '\r') c = '\n';
+  }
+  return text;
+}
+
+void printLine(std::FILE* out, const std::string& text) {
+  std::fputs(text.c_str(), out);
+  std::fputc('\n', out);
+  std::fflush(out);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  Options options;
+  if (std::optional<int> status = parseOptions(argc, argv, options)) return *status;
+
+  std::FILE* results = separateResults(options.log);
+  if (!setUpDesktop(options)) return 2;
+  if (options.trace) {
+    fmsim::setTraceSink([](const fmsim::TraceEntry& entry) {
+      std::fprintf(stderr, "trace: %s\n", fmsim::formatTraceEntry(entry).c_str());
+    });
+    fmsim::setTracing(true);
+  }
+
+  fmsim::HostDriver host;
+  host.setScriptHandler([](const fmsim::ScriptStart& start) -> int16_t {
+    std::string line = "script: " + fmsim::utf16ToUtf8(start.file) + " / " + fmsim::utf16ToUtf8(start.script);
+    if (start.parameter) line += " (" + fmsim::utf16ToUtf8(*start.parameter) + ")";
+    std::fprintf(stderr, "%s\n", line.c_str());
+    return 0;
+  });
+
+  bool started = false;
+  if (!options.noPlugin) {
+    std::string error;
+    if (!host.load(options.plugin.value_or(defaultPluginPath(argv[0])), error)) {
+      std::fprintf(stderr, "fmsim: %s\n", error.c_str());
+      return 2;
+    }
+    // FileMaker asks for the plug-in's strings before it starts it.
+    const uint8_t ids[] = {kFmxStringName, kFmxStringHelp, kFmxStringOptions};
+    for (uint8_t id : ids) {
+      std::string text = fmsim::utf16ToUtf8(host.getString(id));
+      if (options.info) printLine(results, std::to_string(id) + ": " + text);
+    }
+    if (!options.expressions.empty() || options.functions) {
+      int16_t startup = host.startup(options.appType);
+      started = true;
+      if (startup != 0) std::fprintf(stderr, "fmsim: the plug-in answered %d at start-up\n", startup);
+    }
+  }
+
+  if (options.functions) {
+    for (const fmsim::RegisteredFunction& function : fmsim::registeredFunctions()) {
+      printLine(results, fmsim::utf16ToUtf8(function.name) + "\t" + fmsim::utf16ToUtf8(function.prototype));
+    }
+  }
+
+  int status = 0;
+  for (const std::string& expression : options.expressions) {
+    fmsim::EvaluationResult result = fmsim::evaluate(expression);
+    if (result.code == 0) {
+      printLine(results, printable(result.text));
+    } else {
+      std::fprintf(stderr, "error %d: %s\n", result.code, result.message.c_str());
+      status = 1;
+    }
+    // FileMaker gives plug-ins idle time between calculations.
+    if (started) host.idle();
+  }
+
+  if (started) host.shutdown();
+  std::fflush(results);
+  return status;
+}

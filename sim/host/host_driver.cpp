@@ -1,0 +1,107 @@
+#include "fmsim/host_driver.h"
+
+#include <dlfcn.h>
+
+#include <cstring>
+#include <vector>
+
+#include "fmsim/calculation.h"
+#include "fmsim/values.h"
+
+namespace fmsim {
+namespace {
+
+// The host callbacks carry no user data, so the driver that owns the record is process-wide.
+HostDriver* activeDriver = nullptr;
+
+// The host's code for a script that cannot be found.
+constexpr int16_t kScriptMissing = 104;
+
+}  // namespace
+
+HostDriver::HostDriver() {
+  activeDriver = this;
+}
+
+HostDriver::~HostDriver() {
+  if (activeDriver == this) activeDriver = nullptr;
+  // The module is never unloaded: a Java VM started by it lives in the process until it ends.
+}
+
+bool HostDriver::load(const std::string& modulePath, std::string& error) {
+  void* library = dlopen(modulePath.c_str(), RTLD_NOW | RTLD_LOCAL);
+  if (library == nullptr) {
+    const char* reason = dlerror();
+    error = "cannot load " + modulePath + ": " + (reason != nullptr ? reason : "unknown error");
+    return false;
+  }
+  void* entry = dlsym(library, "FMExternCallProc");
+  if (entry == nullptr) {
+    error = modulePath + " is not a plug-in module: it has no FMExternCallProc";
+    return false;
+  }
+  library_ = library;
+  entry_ = reinterpret_cast<FmxExternCallProc>(entry);
+  modulePath_ = modulePath;
+  return true;
+}
+
+void HostDriver::prepare(uint8_t selector, uint8_t callParameter, bool unsafeCalls) {
+  record_ = ExternCallRecord{};
+  record_.apiVersion = kApiVersion;
+  record_.selector = selector;
+  record_.unsafeCalls = unsafeCalls ? 1 : 0;
+  record_.callParameter = callParameter;
+  record_.instanceID = reinterpret_cast<uintptr_t>(library_);
+  record_.cStartScript = &HostDriver::startScript;
+  record_.cCurrentEnv = &fmsimCurrentEnvironment;
+}
+
+const ExternCallRecord& HostDriver::call(uint8_t selector, uint8_t callParameter, bool unsafeCalls) {
+  prepare(selector, callParameter, unsafeCalls);
+  if (entry_ != nullptr) entry_(&record_);
+  return record_;
+}
+
+std::u16string HostDriver::getString(uint8_t id, uint32_t capacity) {
+  std::vector<char16_t> buffer(capacity + 1, u'\0');
+  prepare(kFmxSelectorGetString, id, false);
+  record_.bufferCapacity = capacity;
+  record_.result = reinterpret_cast<uintptr_t>(buffer.data());
+  if (entry_ != nullptr) entry_(&record_);
+  // The module writes at most `capacity` units, the terminator included.
+  buffer[capacity] = u'\0';
+  return std::u16string(buffer.data());
+}
+
+int16_t HostDriver::startup(uint8_t appType, bool unsafeCalls) {
+  const ExternCallRecord& done = call(kFmxSelectorInit, appType, unsafeCalls);
+  return static_cast<int16_t>(done.result);
+}
+
+void HostDriver::idle(uint8_t idleState, bool unsafeCalls) {
+  call(kFmxSelectorIdle, idleState, unsafeCalls);
+}
+
+void HostDriver::preferences(bool unsafeCalls) {
+  call(kFmxSelectorPreferences, 0, unsafeCalls);
+}
+
+void HostDriver::shutdown(bool unsafeCalls) {
+  call(kFmxSelectorShutdown, 0, unsafeCalls);
+}
+
+int16_t FMX_CALL HostDriver::startScript(const FmxText* fileName, const FmxText* scriptName, int32_t control,
+                                         const FmxData* parameter) {
+  HostDriver* driver = activeDriver;
+  if (driver == nullptr || fileName == nullptr || scriptName == nullptr) return kScriptMissing;
+  ScriptStart start;
+  start.file = textUnits(fileName);
+  start.script = textUnits(scriptName);
+  start.control = control;
+  if (parameter != nullptr) start.parameter = utf8ToUtf16(displayText(parameter));
+  driver->scriptStarts_.push_back(start);
+  return driver->scriptHandler_ ? driver->scriptHandler_(start) : 0;
+}
+
+}  // namespace fmsim
