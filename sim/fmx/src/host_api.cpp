@@ -294,8 +294,40 @@ std::string calcErrorMessage(int16_t code) {
   }
 }
 
+namespace {
+
+// The environment to evaluate in: the given one when it is alive, or a fresh one filled with the host's
+// current context when none is given. Deletes what it made.
+class EvaluationEnvironment {
+ public:
+  explicit EvaluationEnvironment(const FmxExprEnv* given) : env_(given) {
+    if (given == nullptr) {
+      own_ = makeExprEnv();
+      if (own_ != nullptr) fmsimCurrentEnvironment(own_);
+      env_ = own_;
+      return;
+    }
+    auto lock = hostLock();
+    if (findAsLocked<ExprEnvObject>(given, Access::Read, kHostCaller) == nullptr) env_ = nullptr;
+  }
+  EvaluationEnvironment(const EvaluationEnvironment&) = delete;
+  EvaluationEnvironment& operator=(const EvaluationEnvironment&) = delete;
+  ~EvaluationEnvironment() {
+    if (own_ != nullptr) deleteExprEnv(own_);
+  }
+  const FmxExprEnv* get() const { return env_; }
+
+ private:
+  const FmxExprEnv* env_;
+  FmxExprEnv* own_ = nullptr;
+};
+
+}  // namespace
+
 int16_t evaluateInto(std::u16string_view expression, const FmxExprEnv* env, FmxData* result) {
-  EvalOutcome outcome = evaluateExpression(expression, env);
+  EvaluationEnvironment environment(env);
+  if (environment.get() == nullptr) return kCalcGeneric;
+  EvalOutcome outcome = evaluateExpression(expression, environment.get());
   if (outcome.code != 0) return outcome.code;
   auto lock = hostLock();
   auto* d = findAsLocked<DataObject>(result, Access::Write, kHostCaller);
@@ -305,15 +337,10 @@ int16_t evaluateInto(std::u16string_view expression, const FmxExprEnv* env, FmxD
 }
 
 EvaluationResult evaluate(std::string_view expression, const FmxExprEnv* env) {
-  FmxExprEnv* own = nullptr;
-  if (env == nullptr) {
-    own = makeExprEnv();
-    if (own == nullptr) return EvaluationResult{kCalcGeneric, "", calcErrorMessage(kCalcGeneric)};
-    fmsimCurrentEnvironment(own);
-    env = own;
-  }
-  EvalOutcome outcome = evaluateExpression(utf8ToUtf16(expression), env);
-  if (own != nullptr) deleteExprEnv(own);
+  EvaluationEnvironment environment(env);
+  EvalOutcome outcome = environment.get() != nullptr
+                            ? evaluateExpression(utf8ToUtf16(expression), environment.get())
+                            : EvalOutcome{kCalcGeneric, Value()};
   EvaluationResult result;
   result.code = outcome.code;
   if (outcome.code == 0) {

@@ -137,12 +137,23 @@ class CallObjects {
   CallObjects(const std::vector<Value>& parameters) {
     auto lock = hostLock();
     vector_ = createLocked<DataVectObject>();
-    for (const Value& p : parameters) {
-      auto* item = createLocked<DataObject>(vector_);
-      vector_->items.push_back(item);
-      setValueLocked(item, p);
+    try {
+      for (const Value& p : parameters) {
+        auto* item = createLocked<DataObject>(vector_);
+        // Owned by the vector from here on, so that deleting the vector deletes it.
+        try {
+          vector_->items.push_back(item);
+        } catch (...) {
+          destroyLocked(item);
+          throw;
+        }
+        setValueLocked(item, p);
+      }
+      result_ = createLocked<DataObject>();
+    } catch (...) {
+      destroyLocked(vector_);
+      throw;
     }
-    result_ = createLocked<DataObject>();
   }
   CallObjects(const CallObjects&) = delete;
   CallObjects& operator=(const CallObjects&) = delete;
