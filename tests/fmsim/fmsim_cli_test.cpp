@@ -1,0 +1,92 @@
+// The fmsim command as users run it: results on standard output, errors and exit status, the plug-in's
+// strings, and where its log goes.
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "run_fmsim.h"
+
+namespace xplug::testing {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string readFile(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+class FmsimCommand : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    const char* base = std::getenv("XPLUG_TEST_TMP");
+    fs::create_directories(base != nullptr ? base : "/tmp");
+    std::string pattern = std::string(base != nullptr ? base : "/tmp") + "/fmsim-XXXXXX";
+    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+    root_ = pattern;
+    fs::create_directories(root_ / "temp");
+  }
+  void TearDown() override { fs::remove_all(root_); }
+
+  CommandResult fmsim(std::vector<std::string> arguments) {
+    arguments.insert(arguments.begin(), {"--documents", (root_ / "documents").string()});
+    return runCommand(FMSIM_PATH, arguments, {"TEMP=" + (root_ / "temp").string()});
+  }
+  fs::path logFolder() const { return root_ / "documents" / "KvtPlugin Logs"; }
+
+  fs::path root_;
+};
+
+TEST_F(FmsimCommand, EvaluatesCalculationsWithoutAPlugin) {
+  CommandResult run =
+      fmsim({"--no-plugin", "-e", "Upper(\"abc\") & Length(\"xyz\")", "-e", "Let ( x = 2 ; x * 21 )"});
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.out, "ABC3\n42\n");
+}
+
+TEST_F(FmsimCommand, ReportsAnEvaluationErrorWithItsMeaningAndFails) {
+  CommandResult run = fmsim({"--no-plugin", "-e", "1 +", "-e", "2"});
+  EXPECT_NE(run.status, 0);
+  EXPECT_EQ(run.out, "2\n");
+  EXPECT_NE(run.err.find("error 1204: "), std::string::npos) << run.err;
+}
+
+TEST_F(FmsimCommand, RefusesUnknownOptions) {
+  CommandResult run = fmsim({"--frobnicate"});
+  EXPECT_EQ(run.status, 2);
+  EXPECT_NE(run.err.find("unknown option"), std::string::npos);
+}
+
+TEST_F(FmsimCommand, InfoPrintsThePluginsStringsAndLogsToTheSharedFile) {
+  CommandResult run = fmsim({"--info"});
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.out, "128: XPlug Example\n129: Example functions written in Java (1.0)\n131: XPEX1nnYn\n");
+  const std::string log = readFile(logFolder() / "miscellaneous.log");
+  EXPECT_NE(log.find(") Finished reading metadata; (XPlug Example) (XPEX1nnYn) (Example functions written in "
+                     "Java) (1.0)\n"),
+            std::string::npos)
+      << log;
+  const std::string tempLog = readFile(root_ / "temp" / "Kvttemp.log");
+  EXPECT_NE(tempLog.find("---Started temp log at "), std::string::npos) << tempLog;
+  EXPECT_NE(tempLog.find("Writing to log file at " + (logFolder() / "miscellaneous.log").string()),
+            std::string::npos)
+      << tempLog;
+}
+
+TEST_F(FmsimCommand, LogOptionEchoesTheModulesConsoleToStandardError) {
+  CommandResult quiet = fmsim({"--info"});
+  CommandResult echoed = fmsim({"--info", "--log"});
+  EXPECT_EQ(quiet.err.find("Finished reading metadata"), std::string::npos);
+  EXPECT_NE(echoed.err.find("Finished reading metadata"), std::string::npos);
+  EXPECT_EQ(echoed.out, quiet.out);
+}
+
+}  // namespace
+}  // namespace xplug::testing

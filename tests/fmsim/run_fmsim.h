@@ -1,0 +1,24 @@
+// Runs the fmsim command as a child process and captures what it prints, for the command-line tests.
+#ifndef XPLUG_TESTS_FMSIM_RUN_FMSIM_H
+#define XPLUG_TESTS_FMSIM_RUN_FMSIM_H
+
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace xplug::testing {
+
+struct CommandResult {
+  int status = -1;  // exit status, or -1 when the process did not exit normally
+  std::string out;
+  std::string err;
+};
+
+// Runs `program` with `arguments` and the extra environment entries ("NAME=value"), feeding `input` to
+// its standard input.
+CommandResult runCommand(const std::string& program, const std::vector<std::string>& arguments,
+                         const std::vector<std::string>& environment = {}, const std::string& input = {});
+
+}  // namespace xplug::testing
+
+#endif  // XPLUG_TESTS_FMSIM_RUN_FMSIM_H
