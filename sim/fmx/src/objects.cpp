@@ -10,16 +10,24 @@ namespace {
 constexpr size_t kQuarantineLimit = 4096;
 constexpr size_t kDeadReportLimit = 10000;
 
+// A deleted object's memory, kept so that its address is not reused soon, with the addresses that died
+// with it (its own and those of its handed-out views) and their kinds, for the dead-object report.
 struct QuarantinedBlock {
-  void* memory;
-  std::vector<const void*> addresses;  // the object's own address and those of its views
+  void* memory = nullptr;
+  std::array<const void*, 7> addresses{};
+  std::array<ObjectKind, 7> kinds{};
+  uint8_t count = 0;
+  void add(const HostObject* object) {
+    addresses[count] = object;
+    kinds[count] = object->kind;
+    ++count;
+  }
 };
 
 struct ObjectTable {
   std::mutex mutex;
   std::unordered_map<const void*, HostObject*> live;
   std::array<int64_t, kObjectKindCount> counts{};
-  std::unordered_map<const void*, ObjectKind> deleted;
   std::deque<QuarantinedBlock> quarantine;
   std::vector<DeadObjectReport> deadReports;
   HostContext context;
@@ -36,14 +44,24 @@ ObjectTable& table() {
 
 void evictOldestLocked() {
   ObjectTable& t = table();
-  QuarantinedBlock& block = t.quarantine.front();
-  for (const void* address : block.addresses) t.deleted.erase(address);
-  ::operator delete(block.memory);
+  ::operator delete(t.quarantine.front().memory);
   t.quarantine.pop_front();
 }
 
 std::string describeKind(ObjectKind kind) {
   return std::string(objectKindName(kind));
+}
+
+// Only on the error path: the quarantine is searched, newest first, instead of keeping an index of
+// deleted addresses that every delete would have to maintain.
+std::string whyNotAlive(const void* address) {
+  const ObjectTable& t = table();
+  for (auto block = t.quarantine.rbegin(); block != t.quarantine.rend(); ++block) {
+    for (uint8_t i = 0; i < block->count; ++i) {
+      if (block->addresses[i] == address) return "deleted " + describeKind(block->kinds[i]);
+    }
+  }
+  return "never created";
 }
 
 }  // namespace
@@ -123,8 +141,6 @@ void registerLocked(std::unique_ptr<HostObject> object) {
   HostObject* raw = object.get();
   t.live.emplace(raw, raw);
   object.release();
-  // A new object may take over an address that was evicted from the quarantine long ago.
-  t.deleted.erase(raw);
   if (raw->owner == nullptr) ++t.counts[static_cast<size_t>(raw->kind)];
 }
 
@@ -137,19 +153,17 @@ void registerViewLocked(DataObject* data, HostObject* view, int bit) {
 
 void destroyLocked(HostObject* object) {
   ObjectTable& t = table();
-  QuarantinedBlock block{nullptr, {object}};
+  QuarantinedBlock block;
+  block.add(object);
   if (object->kind == ObjectKind::Data) {
     auto* data = static_cast<DataObject*>(object);
     for (int bit = 0; bit <= kLocaleView; ++bit) {
-      if (data->handedOutViews & (1 << bit)) block.addresses.push_back(data->view(bit));
+      if (data->handedOutViews & (1 << bit)) block.add(data->view(bit));
     }
   } else if (object->kind == ObjectKind::DataVect) {
     for (DataObject* item : static_cast<DataVectObject*>(object)->items) destroyLocked(item);
   }
-  for (const void* address : block.addresses) {
-    t.live.erase(address);
-    t.deleted[address] = static_cast<const HostObject*>(address)->kind;
-  }
+  for (uint8_t i = 0; i < block.count; ++i) t.live.erase(block.addresses[i]);
   if (object->owner == nullptr) --t.counts[static_cast<size_t>(object->kind)];
   block.memory = dynamic_cast<void*>(object);
   object->~HostObject();
@@ -165,10 +179,7 @@ HostObject* findLocked(const void* address, ObjectKind kind, Access access, std:
   }
   auto found = t.live.find(address);
   if (found == t.live.end()) {
-    auto gone = t.deleted.find(address);
-    recordDeadObjectLocked(
-        operation, address,
-        gone != t.deleted.end() ? "deleted " + describeKind(gone->second) : "never created");
+    recordDeadObjectLocked(operation, address, whyNotAlive(address));
     return nullptr;
   }
   HostObject* object = found->second;
