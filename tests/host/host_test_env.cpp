@@ -1,0 +1,65 @@
+#include "host_test_env.h"
+
+#include <minizip/zip.h>
+#include <zlib.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "archive/attached_jar.h"
+#include "simdesktop/desktop.h"
+#include "simdesktop/registry.h"
+
+namespace xplug::test {
+
+std::string prepareTestFolder() {
+  const char* base = std::getenv("XPLUG_TEST_TMP");
+  std::filesystem::path root =
+      base != nullptr ? std::filesystem::path(base) : std::filesystem::temp_directory_path();
+  std::filesystem::create_directories(root);
+  std::string pattern = (root / "host-XXXXXX").string();
+  std::vector<char> name(pattern.begin(), pattern.end());
+  name.push_back('\0');
+  if (mkdtemp(name.data()) == nullptr) return {};
+  std::string folder(name.data());
+
+  simdesktop::resetDesktop();
+  setenv("TEMP", folder.c_str(), 1);
+  setenv("TMP", folder.c_str(), 1);
+  setenv("TMPDIR", folder.c_str(), 1);
+  simdesktop::setRegistryString(simdesktop::RegistryRoot::currentUser,
+                                u"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders",
+                                u"Personal", simdesktop::utf16FromUtf8(folder));
+  return folder;
+}
+
+bool writeManifestJar(const std::string& jarFile, const std::string& manifestText) {
+  zipFile archive = zipOpen(jarFile.c_str(), APPEND_STATUS_CREATE);
+  if (archive == nullptr) return false;
+  zip_fileinfo info{};
+  bool written = zipOpenNewFileInZip(archive, "META-INF/MANIFEST.MF", &info, nullptr, 0, nullptr, 0, nullptr,
+                                     Z_DEFLATED, Z_DEFAULT_COMPRESSION) == ZIP_OK &&
+                 zipWriteInFileInZip(archive, manifestText.data(),
+                                     static_cast<unsigned>(manifestText.size())) == ZIP_OK &&
+                 zipCloseFileInZip(archive) == ZIP_OK;
+  return zipClose(archive, nullptr) == ZIP_OK && written;
+}
+
+void useArchiveCopy(const std::string& jarFile) {
+  std::strncpy(jarPath, jarFile.c_str(), sizeof(jarPath) - 1);
+  jarPath[sizeof(jarPath) - 1] = '\0';
+  jarWritten = true;
+}
+
+ExternCallRecord makeRecord(uint8_t selector, uint8_t callParameter) {
+  ExternCallRecord record;
+  std::memset(&record, 0, sizeof(record));
+  record.selector = selector;
+  record.callParameter = callParameter;
+  return record;
+}
+
+}  // namespace xplug::test
