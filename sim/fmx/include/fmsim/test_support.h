@@ -31,7 +31,8 @@ enum class ObjectKind : uint8_t {
 inline constexpr int kObjectKindCount = 11;
 FMX_HOST_API std::string_view objectKindName(ObjectKind kind);
 
-// ---- Trace: one entry per FM_ call the plug-in makes (the host's own work is not traced).
+// ---- Trace: one entry per FM_ call the plug-in makes (the host's own work is not traced), recorded when
+// the call returns: an FM_ExprEnv_Evaluate entry follows the calls its plug-in functions made.
 struct TraceEntry {
   std::string operation;  // "FM_Text_GetSize"
   std::string operands;   // "text=0x5581..., position=2, count=4294967295"
