@@ -4,10 +4,13 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
+#include <iostream>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -28,7 +31,14 @@ constexpr char kUsage[] =
     "A simulated FileMaker host: loads a plug-in module, starts it as FileMaker would and evaluates\n"
     "calculations with it. Each result goes to standard output on a line of its own.\n"
     "\n"
-    "  -e EXPRESSION      evaluate a calculation (repeatable); results in order, one per line\n"
+    "  -e EXPRESSION      evaluate a calculation (repeatable); results in order, one per line.\n"
+    "                     Without -e, --check, --info or --functions, calculations are read from\n"
+    "                     standard input, one per line (with a prompt on a terminal)\n"
+    "  --check FILE       run a file of lines 'EXPRESSION => EXPECTED' (blank lines and # comments\n"
+    "                     allowed; EXPECTED may be 'error N'); prints each failure with its line\n"
+    "                     number and 'N passed, N failed'; exit status 1 on any failure\n"
+    "  --repeat N         evaluate each calculation N times and report evaluations per second on\n"
+    "                     standard error (with a progress line on a terminal)\n"
     "  --plugin FILE      the plug-in module to load (default: the example plug-in)\n"
     "  --no-plugin        run the calculation engine alone, without a plug-in\n"
     "  --info             print the plug-in's name (128), help line (129) and options (131)\n"
@@ -60,6 +70,8 @@ struct Options {
   std::optional<std::string> javaHome;
   bool noJava = false;
   std::vector<std::string> registryFiles;
+  std::optional<std::string> checkFile;
+  uint64_t repeat = 1;
 };
 
 struct AppTypeName {
@@ -128,6 +140,15 @@ std::optional<int> parseOptions(int argc, char** argv, Options& options) {
     } else if (arg == "--java-home") {
       if (!value(text)) return usageError("--java-home needs a folder");
       options.javaHome = text;
+    } else if (arg == "--check") {
+      if (!value(text)) return usageError("--check needs a file");
+      options.checkFile = text;
+    } else if (arg == "--repeat") {
+      if (!value(text)) return usageError("--repeat needs a count");
+      char* end = nullptr;
+      unsigned long long count = std::strtoull(text.c_str(), &end, 10);
+      if (text.empty() || *end != '\0' || count == 0) return usageError("--repeat needs a positive count");
+      options.repeat = count;
     } else if (arg == "--no-java") {
       options.noJava = true;
     } else if (arg == "--registry") {
@@ -207,6 +228,119 @@ void printLine(std::FILE* out, const std::string& text) {
   std::fflush(out);
 }
 
+// Evaluates calculations as FileMaker would: one at a time, with idle time for the plug-in after each.
+class Calculator {
+ public:
+  Calculator(fmsim::HostDriver& host, bool started, std::FILE* results, uint64_t repeat)
+      : host_(host), started_(started), results_(results), repeat_(repeat) {}
+
+  // Evaluates `repeat` times and returns the last result.
+  fmsim::EvaluationResult evaluate(const std::string& expression) {
+    const bool progress = repeat_ > 1 && isatty(STDERR_FILENO);
+    const auto begin = std::chrono::steady_clock::now();
+    fmsim::EvaluationResult result;
+    for (uint64_t i = 0; i < repeat_; ++i) {
+      result = fmsim::evaluate(expression);
+      // FileMaker gives plug-ins idle time between calculations.
+      if (started_) host_.idle();
+      if (progress && (i + 1) % 10000 == 0) {
+        std::fprintf(stderr, "\r%llu of %llu", static_cast<unsigned long long>(i + 1),
+                     static_cast<unsigned long long>(repeat_));
+      }
+    }
+    if (repeat_ > 1) {
+      const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
+      std::fprintf(stderr, "%s%llu evaluations in %.3f s: %.0f per second\n", progress ? "\r" : "",
+                   static_cast<unsigned long long>(repeat_), seconds,
+                   seconds > 0 ? static_cast<double>(repeat_) / seconds : 0.0);
+    }
+    return result;
+  }
+
+  // Evaluates and prints the result, or the error on standard error; false on an error.
+  bool run(const std::string& expression) {
+    fmsim::EvaluationResult result = evaluate(expression);
+    if (result.code != 0) {
+      std::fprintf(stderr, "error %d: %s\n", result.code, result.message.c_str());
+      return false;
+    }
+    printLine(results_, printable(result.text));
+    return true;
+  }
+
+ private:
+  fmsim::HostDriver& host_;
+  bool started_;
+  std::FILE* results_;
+  uint64_t repeat_;
+};
+
+std::string trimmed(const std::string& text) {
+  const size_t first = text.find_first_not_of(" \t\r\n");
+  if (first == std::string::npos) return {};
+  return text.substr(first, text.find_last_not_of(" \t\r\n") - first + 1);
+}
+
+// Runs a check file: lines "EXPRESSION => EXPECTED" ("error N" expects that error code), with blank
+// lines and # comments. Prints each failure with its line number and a summary line.
+int runCheckFile(Calculator& calculator, const std::string& path, std::FILE* out) {
+  std::ifstream file(path);
+  if (!file) {
+    std::fprintf(stderr, "fmsim: cannot read %s\n", path.c_str());
+    return 2;
+  }
+  int passed = 0;
+  int failed = 0;
+  std::string line;
+  for (int number = 1; std::getline(file, line); ++number) {
+    const std::string text = trimmed(line);
+    if (text.empty() || text[0] == '#') continue;
+    const size_t arrow = text.rfind("=>");
+    if (arrow == std::string::npos) {
+      std::fprintf(out, "line %d: no \"=>\" between the calculation and its expected result: %s\n", number,
+                   text.c_str());
+      ++failed;
+      continue;
+    }
+    const std::string expression = trimmed(text.substr(0, arrow));
+    const std::string expected = trimmed(text.substr(arrow + 2));
+    fmsim::EvaluationResult result = calculator.evaluate(expression);
+    const std::string actual =
+        result.code == 0 ? printable(result.text) : "error " + std::to_string(result.code);
+    if (actual == expected) {
+      ++passed;
+    } else {
+      std::string got = actual;
+      if (result.code != 0) got += " (" + result.message + ")";
+      std::fprintf(out, "line %d: %s: expected %s, got %s\n", number, expression.c_str(), expected.c_str(),
+                   got.c_str());
+      ++failed;
+    }
+  }
+  std::fprintf(out, "%d passed, %d failed\n", passed, failed);
+  std::fflush(out);
+  return failed == 0 ? 0 : 1;
+}
+
+// Reads calculations from standard input, one per line, with a prompt when it is a terminal.
+int runInteractive(Calculator& calculator) {
+  const bool terminal = isatty(STDIN_FILENO) != 0;
+  int status = 0;
+  std::string line;
+  while (true) {
+    if (terminal) {
+      std::fputs("fmsim> ", stderr);
+      std::fflush(stderr);
+    }
+    if (!std::getline(std::cin, line)) break;
+    const std::string expression = trimmed(line);
+    if (expression.empty()) continue;
+    if (!calculator.run(expression)) status = 1;
+  }
+  if (terminal) std::fputc('\n', stderr);
+  return status;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -230,6 +364,11 @@ int main(int argc, char** argv) {
     return 0;
   });
 
+  // Calculations come from -e, from a check file, or from standard input when nothing else was asked.
+  const bool interactive =
+      options.expressions.empty() && !options.checkFile && !options.info && !options.functions;
+  const bool calculates = !options.expressions.empty() || options.checkFile || interactive;
+
   bool started = false;
   if (!options.noPlugin) {
     std::string error;
@@ -243,7 +382,7 @@ int main(int argc, char** argv) {
       std::string text = fmsim::utf16ToUtf8(host.getString(id));
       if (options.info) printLine(results, std::to_string(id) + ": " + text);
     }
-    if (!options.expressions.empty() || options.functions) {
+    if (calculates || options.functions) {
       int16_t startup = host.startup(options.appType);
       started = true;
       if (startup != 0) std::fprintf(stderr, "fmsim: the plug-in answered %d at start-up\n", startup);
@@ -256,18 +395,16 @@ int main(int argc, char** argv) {
     }
   }
 
+  Calculator calculator(host, started, results, options.repeat);
   int status = 0;
   for (const std::string& expression : options.expressions) {
-    fmsim::EvaluationResult result = fmsim::evaluate(expression);
-    if (result.code == 0) {
-      printLine(results, printable(result.text));
-    } else {
-      std::fprintf(stderr, "error %d: %s\n", result.code, result.message.c_str());
-      status = 1;
-    }
-    // FileMaker gives plug-ins idle time between calculations.
-    if (started) host.idle();
+    if (!calculator.run(expression)) status = 1;
   }
+  if (options.checkFile) {
+    int checked = runCheckFile(calculator, *options.checkFile, results);
+    if (checked != 0) status = checked;
+  }
+  if (interactive && runInteractive(calculator) != 0) status = 1;
 
   if (started) host.shutdown();
   std::fflush(results);

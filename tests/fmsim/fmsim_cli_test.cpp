@@ -58,6 +58,29 @@ TEST_F(FmsimCommand, ReportsAnEvaluationErrorWithItsMeaningAndFails) {
   EXPECT_NE(run.err.find("error 1204: "), std::string::npos) << run.err;
 }
 
+TEST_F(FmsimCommand, ReadsCalculationsFromStandardInputWithoutAPrompt) {
+  CommandResult run = runCommand(FMSIM_PATH, {"--no-plugin"}, {}, "1+1\n\n  Upper(\"x\")  \n");
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.out, "2\nX\n");
+  EXPECT_EQ(run.err, "");
+}
+
+TEST_F(FmsimCommand, CheckFileReportsEachFailureByLineAndASummary) {
+  const fs::path checks = root_ / "checks.txt";
+  std::ofstream(checks) << "# arithmetic\n1 + 1 => 2\n\nLength(\"ab\") => 3\n1 + => error 1204\n";
+  CommandResult run = fmsim({"--no-plugin", "--check", checks.string()});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.out, "line 4: Length(\"ab\"): expected 3, got 2\n2 passed, 1 failed\n");
+}
+
+TEST_F(FmsimCommand, RepeatPrintsTheResultOnceAndTheRate) {
+  CommandResult run = fmsim({"--no-plugin", "--repeat", "50", "-e", "6 * 7"});
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.out, "42\n");
+  EXPECT_NE(run.err.find("50 evaluations in "), std::string::npos) << run.err;
+  EXPECT_NE(run.err.find(" per second"), std::string::npos) << run.err;
+}
+
 TEST_F(FmsimCommand, RefusesUnknownOptions) {
   CommandResult run = fmsim({"--frobnicate"});
   EXPECT_EQ(run.status, 2);
