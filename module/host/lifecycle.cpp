@@ -72,6 +72,12 @@ jlong hostCallback(Function* function) {
   return toObjectHandle(reinterpret_cast<const void*>(function));
 }
 
+// A manifest without a plug-in name leaves none; the log lines show the name the host session starts
+// with then.
+const char* pluginNameForLog() {
+  return hostSession.pluginName != nullptr ? hostSession.pluginName : "Unknown";
+}
+
 int16_t refuseStartup() {
   if (!hostSession.errorBoxShown && !jvmSession.headless) {
     std::u16string message = ansiToWide(jvmSession.jvmError).value_or(std::u16string());
@@ -106,7 +112,7 @@ void callBridgeEvent(JNIEnv* env, const char* name, uint8_t unsafeCalls, FmxStar
 int16_t handleInit(int16_t apiVersion, uint16_t appType, uintptr_t instanceID, bool unsafeCalls,
                    FmxStartScriptFunction cStartScript, FmxCurrentEnvFunction cCurrentEnv) {
   applyApplicationType(appType);
-  logMessage(" *** INIT for %s_%s at %s, headless mode %d\n", hostSession.pluginName, hostSession.appTypeName,
+  logMessage(" *** INIT for %s_%s at %s, headless mode %d\n", pluginNameForLog(), hostSession.appTypeName,
              currentTimeText().c_str(), jvmSession.headless ? 1 : 0);
 
   locateJavaRuntime();
@@ -146,7 +152,7 @@ int16_t handleInit(int16_t apiVersion, uint16_t appType, uintptr_t instanceID, b
 void handleShutdown(uint8_t unsafeCalls, FmxStartScriptFunction cStartScript,
                     FmxCurrentEnvFunction cCurrentEnv) {
   JNIEnv* env = obtainJvmEnv();
-  logMessage("*** SHUTDOWN %s_%s ***\n", hostSession.pluginName, hostSession.appTypeName);
+  logMessage("*** SHUTDOWN %s_%s ***\n", pluginNameForLog(), hostSession.appTypeName);
   if (env == nullptr) {
     logMessage("No Java environment; the plug-in's shutdown is not called\n");
     return;

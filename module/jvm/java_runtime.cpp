@@ -74,6 +74,9 @@ void locateJavaRuntime() {
   jvmSession.entryPoints = findRuntimeEntryPoints(jvmSession.runtimeLibrary);
   if (jvmSession.runtimeLibrary == nullptr) return failDiscovery(8);
   logMessage("Found JVM dll at %s\n", logText(runtimeLib).c_str());
+  if (jvmSession.entryPoints.createJavaVM == nullptr || jvmSession.entryPoints.getCreatedJavaVMs == nullptr) {
+    logMessage("The runtime library %s lacks the Java invocation functions\n", logText(runtimeLib).c_str());
+  }
 }
 
 }  // namespace xplug

@@ -9,6 +9,7 @@
 
 #include "jvm/java_runtime.h"
 #include "jvm/jvm_session.h"
+#include "jvm/vm_attach.h"
 #include "jvm_test_env.h"
 #include "simdesktop/registry.h"
 
@@ -198,6 +199,28 @@ TEST_F(RuntimeDiscoveryTest, EveryStartUpRepeatsTheDiscovery) {
   simdesktop::deleteRegistryKey(simdesktop::RegistryRoot::localMachine, kRuntimeKey);
   locateJavaRuntime();
   EXPECT_EQ(jvmSession.jvmError, javaMissingMessage(2));
+}
+
+TEST_F(RuntimeDiscoveryTest, LibraryWithoutTheInvocationFunctionsCannotStartAVm) {
+  testing::registerRuntime(u"17", u"/opt/jre", widen(XPLUG_TEST_OTHER_LIBRARY));
+  LogCapture log;
+  locateJavaRuntime();
+  EXPECT_EQ(jvmSession.jvmError, nullptr);
+  EXPECT_NE(jvmSession.runtimeLibrary, nullptr);
+  EXPECT_EQ(jvmSession.entryPoints.createJavaVM, nullptr);
+  EXPECT_EQ(jvmSession.entryPoints.getCreatedJavaVMs, nullptr);
+
+  bool attachedNow = true;
+  EXPECT_EQ(obtainJvmEnv(&attachedNow), nullptr);
+  EXPECT_FALSE(attachedNow);
+  EXPECT_EQ(jvmSession.jvmError, javaMissingMessage(1));
+  EXPECT_TRUE(testing::containsInOrder(
+      log.lines(),
+      {"The runtime library " + std::string(XPLUG_TEST_OTHER_LIBRARY) +
+           " lacks the Java invocation functions",
+       "*** SEVERE: Could not locate JNI_GetCreatedJavaVMs routine", "No existing JVM found; creating one.",
+       "*** SEVERE: Could not locate JNI_CreateJavaVM routine", "Error while creating JVM: -1",
+       "Failed to create JVM because of an error: " + std::string(javaMissingMessage(1))}));
 }
 
 }  // namespace
