@@ -325,29 +325,35 @@ class EvaluationEnvironment {
 }  // namespace
 
 int16_t evaluateInto(std::u16string_view expression, const FmxExprEnv* env, FmxData* result) {
-  EvaluationEnvironment environment(env);
-  if (environment.get() == nullptr) return kCalcGeneric;
-  EvalOutcome outcome = evaluateExpression(expression, environment.get());
-  if (outcome.code != 0) return outcome.code;
-  auto lock = hostLock();
-  auto* d = findAsLocked<DataObject>(result, Access::Write, kHostCaller);
-  if (d == nullptr) return kCalcGeneric;
-  setValueLocked(d, std::move(outcome.value));
-  return kCalcOk;
+  try {
+    EvaluationEnvironment environment(env);
+    if (environment.get() == nullptr) return kCalcGeneric;
+    EvalOutcome outcome = evaluateExpression(expression, environment.get());
+    if (outcome.code != 0) return outcome.code;
+    auto lock = hostLock();
+    auto* d = findAsLocked<DataObject>(result, Access::Write, kHostCaller);
+    if (d == nullptr) return kCalcGeneric;
+    setValueLocked(d, std::move(outcome.value));
+    return kCalcOk;
+  } catch (const std::bad_alloc&) {
+    return kCalcGeneric;
+  }
 }
 
 EvaluationResult evaluate(std::string_view expression, const FmxExprEnv* env) {
-  EvaluationEnvironment environment(env);
-  EvalOutcome outcome = environment.get() != nullptr
-                            ? evaluateExpression(utf8ToUtf16(expression), environment.get())
-                            : EvalOutcome{kCalcGeneric, Value()};
   EvaluationResult result;
-  result.code = outcome.code;
-  if (outcome.code == 0) {
-    result.text = utf16ToUtf8(displayUnits(outcome.value));
-  } else {
-    result.message = calcErrorMessage(outcome.code);
+  try {
+    EvaluationEnvironment environment(env);
+    EvalOutcome outcome = environment.get() != nullptr
+                              ? evaluateExpression(utf8ToUtf16(expression), environment.get())
+                              : EvalOutcome{kCalcGeneric, Value()};
+    result.code = outcome.code;
+    if (outcome.code == 0) result.text = utf16ToUtf8(displayUnits(outcome.value));
+  } catch (const std::bad_alloc&) {
+    result.code = kCalcGeneric;
+    result.text.clear();
   }
+  if (result.code != 0) result.message = calcErrorMessage(result.code);
   return result;
 }
 
