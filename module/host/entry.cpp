@@ -2,11 +2,15 @@
 
 #include <cstdint>
 #include <exception>
+#include <type_traits>
 
 #include "host/get_string.h"
 #include "host/host_session.h"
 #include "host/lifecycle.h"
 #include "log/plugin_log.h"
+
+// The host loads the entry point by name and calls it through this type.
+static_assert(std::is_same_v<decltype(&FMExternCallProc), FmxExternCallProc>);
 
 namespace xplug {
 namespace {
