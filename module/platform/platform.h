@@ -1,11 +1,13 @@
 // The module's one door to the operating system: environment, files, dynamic loading, the module's own
-// path, the registry, code pages, the message box and debugger output. One backend per platform
+// path, the registry, code pages, the message box, debugger output, threads, windows, the message loop,
+// global memory and the clipboard. One backend per platform
 // implements it (posix/: real POSIX for files, environment and loading, the simulated desktop for the
 // rest; win32/: the real Windows calls). No other module code includes a system header for these.
 // Every function may be called from any thread unless its comment says otherwise.
 #ifndef XPLUG_PLATFORM_PLATFORM_H
 #define XPLUG_PLATFORM_PLATFORM_H
 
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <ctime>
@@ -142,6 +144,113 @@ bool localTime(std::time_t moment, std::tm* result);
 void showMessageBox(const char16_t* text, const char16_t* caption);
 // OutputDebugStringW.
 void outputDebugString(const char16_t* text);
+
+// ---- Threads --------------------------------------------------------------------------------------
+
+// GetCurrentThreadId: the calling thread's 32-bit identifier.
+uint32_t getCurrentThreadId();
+// GetLastError / SetLastError of the calling thread. The window, message and clipboard calls below
+// report their failures here, with the numbers Windows uses.
+uint32_t getLastError();
+void setLastError(uint32_t error);
+
+inline constexpr uint32_t kErrorInvalidWindowHandle = 1400;
+
+// ---- Windows --------------------------------------------------------------------------------------
+// A window handle (HWND) is a 32-bit value carried in a uintptr_t: functions that return one give it
+// zero-extended, functions that take one read its low 32 bits only. 0 is no window.
+
+using WindowHandle = uintptr_t;
+
+inline constexpr int kGwlStyle = -16;
+inline constexpr uint32_t kWsChild = 0x40000000;
+
+// GetForegroundWindow: the window in front, 0 when none.
+WindowHandle getForegroundWindow();
+// SetForegroundWindow: true when the window was brought to the front.
+bool setForegroundWindow(WindowHandle window);
+// GetParent: the parent of a child window, the owner of an owned top-level window, 0 otherwise.
+WindowHandle getParent(WindowHandle window);
+// SetParent: the previous parent (the desktop window when there was none); 0 on failure, with the
+// reason in getLastError().
+WindowHandle setParent(WindowHandle child, WindowHandle newParent);
+// GetWindowTextW: copies at most count - 1 units of the title and terminates the buffer; returns the
+// units copied (0 for no title or an invalid window).
+int getWindowText(WindowHandle window, char16_t* buffer, int count);
+// EnableWindow: true when the window was disabled before the call.
+bool enableWindow(WindowHandle window, bool enable);
+bool isWindowEnabled(WindowHandle window);
+// GetWindowThreadProcessId without the process: the creating thread, 0 for an invalid window.
+uint32_t getWindowThreadId(WindowHandle window);
+// GetWindowLongW: the value at `index` (kGwlStyle: the style, whose kWsChild bit marks a child
+// window); 0 for an invalid window.
+int32_t getWindowLong(WindowHandle window, int index);
+
+// ---- Message loop ---------------------------------------------------------------------------------
+// Called on the thread whose queue is served.
+
+inline constexpr uint32_t kWmDestroy = 0x0002;
+inline constexpr uint32_t kWmQuit = 0x0012;
+
+// The message record (MSG) as getMessage fills it and translateMessage and dispatchMessage take it.
+struct WindowMessage {
+  WindowHandle window = 0;
+  uint32_t message = 0;
+  uintptr_t wParam = 0;
+  intptr_t lParam = 0;
+  uint32_t time = 0;
+  int32_t pointX = 0;
+  int32_t pointY = 0;
+};
+
+// GetMessageW: waits for the next message of the calling thread for `filter` and the windows under it
+// (0: every message of the thread, thread messages included), in the range first..last (0, 0: all).
+// Returns 1 for a message, 0 for WM_QUIT, -1 on error (an invalid filter window: getLastError() gives
+// kErrorInvalidWindowHandle).
+int getMessage(WindowMessage* message, WindowHandle filter, uint32_t first, uint32_t last);
+// TranslateMessage: posts the character messages of a key message.
+bool translateMessage(const WindowMessage* message);
+// DispatchMessageW: runs the window's procedure for the message and returns its result; thread
+// messages are not dispatched.
+intptr_t dispatchMessage(const WindowMessage* message);
+
+// ---- Global memory and clipboard ------------------------------------------------------------------
+
+// A global memory handle (HGLOBAL); null is none.
+using GlobalMemory = void*;
+
+inline constexpr uint32_t kGmemMoveable = 0x0002;
+
+inline constexpr uint32_t kCfText = 1;
+inline constexpr uint32_t kCfOemText = 7;
+inline constexpr uint32_t kCfUnicodeText = 13;
+inline constexpr uint32_t kCfLocale = 16;
+
+// GlobalAlloc: null on failure.
+GlobalMemory globalAlloc(uint32_t flags, std::size_t bytes);
+// GlobalLock: the block's bytes; null on failure and for a block of 0 bytes.
+void* globalLock(GlobalMemory block);
+// GlobalUnlock: true while the block stays locked.
+bool globalUnlock(GlobalMemory block);
+// GlobalSize: the block's size in bytes, 0 for an invalid handle.
+std::size_t globalSize(GlobalMemory block);
+// GlobalFree: null on success, the handle on failure.
+GlobalMemory globalFree(GlobalMemory block);
+
+// OpenClipboard with an owner window or 0; false while another holder has it open.
+bool openClipboard(WindowHandle owner);
+bool closeClipboard();
+// EmptyClipboard: needs the clipboard open.
+bool emptyClipboard();
+// CountClipboardFormats: the formats on the clipboard, synthesised text formats included.
+int countClipboardFormats();
+// EnumClipboardFormats: the format after `format` (0 starts); 0 at the end or on failure.
+uint32_t enumClipboardFormats(uint32_t format);
+// GetClipboardData: the format's block, which the clipboard keeps owning; null when absent.
+GlobalMemory getClipboardData(uint32_t format);
+// SetClipboardData: hands the block to the clipboard and returns it; on failure returns null and the
+// caller still owns (and must free) the block.
+GlobalMemory setClipboardData(uint32_t format, GlobalMemory block);
 
 }  // namespace xplug::platform
 

@@ -10,6 +10,8 @@ void resetDesktop() {
   setMessageBoxListener(nullptr);
   setDebugOutputListener(nullptr);
   setThreadAnsiCodePage(kCodePageWindows1252);
+  resetWindows();
+  resetClipboard();
 }
 
 }  // namespace simdesktop

@@ -1,5 +1,6 @@
 // The POSIX backend: real POSIX for environment, files, loading and the module's path; the simulated
-// desktop for the registry, code pages, message box and debugger output. Wide text is UTF-16 and
+// desktop for the registry, code pages, message box, debugger output, threads, windows, the message
+// loop, global memory and the clipboard. Wide text is UTF-16 and
 // narrow text UTF-8 on this platform, so wide paths and names are converted to UTF-8 before use.
 #include <dlfcn.h>
 #include <fcntl.h>
@@ -13,9 +14,12 @@
 #include <memory>
 
 #include "platform/platform.h"
+#include "simdesktop/clipboard.h"
 #include "simdesktop/code_pages.h"
 #include "simdesktop/registry.h"
+#include "simdesktop/threads.h"
 #include "simdesktop/user_interface.h"
+#include "simdesktop/windows.h"
 
 namespace xplug::platform {
 namespace {
@@ -34,6 +38,25 @@ Result failingWith(Result failure, Body body) noexcept {
     errno = ENOMEM;
     return failure;
   }
+}
+
+// Window handles are 32 bits wide; as on 64-bit Windows, only the low half of a passed handle counts.
+simdesktop::WindowHandle desktopWindow(WindowHandle window) {
+  return static_cast<simdesktop::WindowHandle>(window & 0xFFFFFFFFu);
+}
+
+WindowHandle moduleWindow(simdesktop::WindowHandle window) {
+  return static_cast<WindowHandle>(window);
+}
+
+simdesktop::Message desktopMessage(const WindowMessage& message) {
+  return simdesktop::Message{desktopWindow(message.window),
+                             message.message,
+                             message.wParam,
+                             message.lParam,
+                             message.time,
+                             message.pointX,
+                             message.pointY};
 }
 
 simdesktop::RegistryRoot desktopRoot(RegistryRoot root) {
@@ -248,6 +271,138 @@ void showMessageBox(const char16_t* text, const char16_t* caption) {
 
 void outputDebugString(const char16_t* text) {
   simdesktop::outputDebugString(text);
+}
+
+// ---- Threads ----
+
+uint32_t getCurrentThreadId() {
+  return simdesktop::currentThreadId();
+}
+
+uint32_t getLastError() {
+  return simdesktop::getLastError();
+}
+
+void setLastError(uint32_t error) {
+  simdesktop::setLastError(error);
+}
+
+// ---- Windows ----
+
+WindowHandle getForegroundWindow() {
+  return moduleWindow(simdesktop::getForegroundWindow());
+}
+
+bool setForegroundWindow(WindowHandle window) {
+  return simdesktop::setForegroundWindow(desktopWindow(window));
+}
+
+WindowHandle getParent(WindowHandle window) {
+  return moduleWindow(simdesktop::getParent(desktopWindow(window)));
+}
+
+WindowHandle setParent(WindowHandle child, WindowHandle newParent) {
+  return moduleWindow(simdesktop::setParent(desktopWindow(child), desktopWindow(newParent)));
+}
+
+int getWindowText(WindowHandle window, char16_t* buffer, int count) {
+  return simdesktop::getWindowText(desktopWindow(window), buffer, count);
+}
+
+bool enableWindow(WindowHandle window, bool enable) {
+  return simdesktop::enableWindow(desktopWindow(window), enable);
+}
+
+bool isWindowEnabled(WindowHandle window) {
+  return simdesktop::isWindowEnabled(desktopWindow(window));
+}
+
+uint32_t getWindowThreadId(WindowHandle window) {
+  return simdesktop::getWindowThreadProcessId(desktopWindow(window), nullptr);
+}
+
+int32_t getWindowLong(WindowHandle window, int index) {
+  return simdesktop::getWindowLong(desktopWindow(window), index);
+}
+
+// ---- Message loop ----
+
+int getMessage(WindowMessage* message, WindowHandle filter, uint32_t first, uint32_t last) {
+  if (!message) return simdesktop::getMessage(nullptr, desktopWindow(filter), first, last);
+  simdesktop::Message received;
+  int result = simdesktop::getMessage(&received, desktopWindow(filter), first, last);
+  if (result != -1) {
+    *message = WindowMessage{moduleWindow(received.window),
+                             received.message,
+                             received.wParam,
+                             received.lParam,
+                             received.time,
+                             received.pointX,
+                             received.pointY};
+  }
+  return result;
+}
+
+bool translateMessage(const WindowMessage* message) {
+  if (!message) return false;
+  simdesktop::Message translated = desktopMessage(*message);
+  return simdesktop::translateMessage(&translated);
+}
+
+intptr_t dispatchMessage(const WindowMessage* message) {
+  if (!message) return 0;
+  simdesktop::Message dispatched = desktopMessage(*message);
+  return simdesktop::dispatchMessage(&dispatched);
+}
+
+// ---- Global memory and clipboard ----
+
+GlobalMemory globalAlloc(uint32_t flags, std::size_t bytes) {
+  return simdesktop::globalAlloc(flags, bytes);
+}
+
+void* globalLock(GlobalMemory block) {
+  return simdesktop::globalLock(block);
+}
+
+bool globalUnlock(GlobalMemory block) {
+  return simdesktop::globalUnlock(block);
+}
+
+std::size_t globalSize(GlobalMemory block) {
+  return simdesktop::globalSize(block);
+}
+
+GlobalMemory globalFree(GlobalMemory block) {
+  return simdesktop::globalFree(block);
+}
+
+bool openClipboard(WindowHandle owner) {
+  return simdesktop::openClipboard(desktopWindow(owner));
+}
+
+bool closeClipboard() {
+  return simdesktop::closeClipboard();
+}
+
+bool emptyClipboard() {
+  return simdesktop::emptyClipboard();
+}
+
+int countClipboardFormats() {
+  return simdesktop::countClipboardFormats();
+}
+
+uint32_t enumClipboardFormats(uint32_t format) {
+  return simdesktop::enumClipboardFormats(format);
+}
+
+GlobalMemory getClipboardData(uint32_t format) {
+  return simdesktop::getClipboardData(format);
+}
+
+GlobalMemory setClipboardData(uint32_t format, GlobalMemory block) {
+  return simdesktop::setClipboardData(format, block);
 }
 
 }  // namespace xplug::platform
