@@ -1,0 +1,44 @@
+// The native through which the bridge registers each of the plug-in's calculation functions with
+// FileMaker, all with the one relay callback. Called by the bridge while it handles start-up, on
+// FileMaker's thread; keeps nothing.
+#include <jni.h>
+
+#include <array>
+#include <cstdint>
+#include <string>
+
+#include "fmx/fmx_calls.h"
+#include "natives/values/host_objects.h"
+#include "natives/values/java_arguments.h"
+#include "natives/values/native_edge.h"
+#include "relay/function_relay.h"
+
+using namespace xplug;
+
+extern "C" JNIEXPORT void JNICALL Java_com_kelvo_xplug_PluginBridge__1registerFunction(
+    JNIEnv* env, jobject, jstring pluginId, jshort functionId, jstring /*bundlePath*/, jstring name,
+    jstring prototype, jint minParameters, jint maxParameters, jint flags) {
+  nativeEdge(env, [&] {
+    // Every argument is read before the first host object exists, so a null one costs the host nothing.
+    std::array<unsigned char, 4> id = javaStringFirstFourBytes(env, pluginId);
+    std::u16string nameUnits = javaStringUnits(env, name);
+    std::u16string prototypeUnits = javaStringUnits(env, prototype);
+
+    TemporaryQuadChar code = makeTemporaryQuadChar(static_cast<char>(id[0]), static_cast<char>(id[1]),
+                                                   static_cast<char>(id[2]), static_cast<char>(id[3]));
+    TemporaryText nameText = makeTemporaryText();
+    hostCall(FM_Text_AssignUnicode, nameText.get(), reinterpret_cast<const uint16_t*>(nameUnits.c_str()));
+    TemporaryText prototypeText = makeTemporaryText();
+    hostCall(FM_Text_AssignUnicode, prototypeText.get(),
+             reinterpret_cast<const uint16_t*>(prototypeUnits.c_str()));
+    // FileMaker's refusal of a registration is its own affair: the bridge has no way to act on it.
+    hostCall(FM_ExprEnv_RegisterExternalFunction, static_cast<const FmxQuadChar*>(code.get()),
+             static_cast<int16_t>(functionId), static_cast<const FmxText*>(nameText.get()),
+             static_cast<const FmxText*>(prototypeText.get()), static_cast<int16_t>(minParameters),
+             static_cast<int16_t>(maxParameters), static_cast<uint32_t>(flags),
+             static_cast<FmxExternalFunction>(relayExternalFunction));
+    prototypeText.deleteNow();
+    nameText.deleteNow();
+    code.deleteNow();
+  });
+}
