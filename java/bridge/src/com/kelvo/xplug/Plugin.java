@@ -11,11 +11,15 @@ public interface Plugin {
     String pluginId();
 
     /**
-     * Called at every start-up of the plug-in. Register the calculation functions here.
+     * Called at every start-up of the plug-in, after the bridge has registered the plug-in object's
+     * {@link XFunction} methods. Register further functions here: annotated methods of other objects
+     * with {@link FunctionRegistry#registerAnnotated}, or plain {@link PluginFunction}s.
      *
      * @return 0 to be enabled, or {@link PluginBridge#DO_NOT_ENABLE} to stay disabled
      */
-    short init(FunctionRegistry functions) throws Exception;
+    default short init(FunctionRegistry functions) throws Exception {
+        return 0;
+    }
 
     /** FileMaker's idle time; the state is FileMaker's idle state code. */
     default void idle(int idleState) throws Exception {}

@@ -26,6 +26,8 @@ public final class PluginBridge {
 
     /** The manifest key that names the plug-in's class. */
     public static final String PLUGIN_CLASS_KEY = "pluginClassName";
+    /** The manifest key that holds the plug-in's version text. */
+    public static final String PLUGIN_VERSION_KEY = "plugin-version";
 
     private static PluginBridge shared;
 
@@ -35,6 +37,7 @@ public final class PluginBridge {
     private final String bridgeVersion;
     private final short applicationType;
     private final BridgeLog log;
+    private final Attributes manifest;
     private final Plugin plugin;
     private volatile FunctionRegistry functions;
     // The host's current-environment callback from the latest host call that carried one; evaluations
@@ -50,6 +53,7 @@ public final class PluginBridge {
         this.modulePath = separator < 0 ? "" : bundlePath.substring(0, separator);
         this.jarPath = separator < 0 ? bundlePath : bundlePath.substring(separator + 1);
         bindNatives();
+        this.manifest = readManifest();
         this.plugin = loadPlugin();
     }
 
@@ -84,10 +88,23 @@ public final class PluginBridge {
         }
     }
 
+    private Attributes readManifest() {
+        try (JarFile file = new JarFile(new File(jarPath))) {
+            Manifest read = file.getManifest();
+            if (read != null) {
+                return read.getMainAttributes();
+            }
+            log.info("The archive " + jarPath + " has no manifest");
+        } catch (Throwable failure) {
+            log.error("Could not read the manifest of " + jarPath, failure);
+        }
+        return new Attributes();
+    }
+
     private Plugin loadPlugin() {
         String className = null;
         try {
-            className = readPluginClassName(jarPath);
+            className = getManifestValue(PLUGIN_CLASS_KEY);
             if (className == null) {
                 log.info("The manifest of " + jarPath + " names no " + PLUGIN_CLASS_KEY);
                 return null;
@@ -105,15 +122,21 @@ public final class PluginBridge {
         }
     }
 
-    private static String readPluginClassName(String jar) throws Exception {
-        try (JarFile file = new JarFile(new File(jar))) {
-            Manifest manifest = file.getManifest();
-            if (manifest == null) {
-                return null;
-            }
-            String value = manifest.getMainAttributes().getValue(new Attributes.Name(PLUGIN_CLASS_KEY));
-            return value == null || value.trim().isEmpty() ? null : value.trim();
+    /** A value of the plug-in archive's manifest, trimmed; null when the key is absent or blank. */
+    public String getManifestValue(String key) {
+        String value;
+        try {
+            value = manifest.getValue(new Attributes.Name(key));
+        } catch (IllegalArgumentException notAName) {
+            return null;
         }
+        return value == null || value.trim().isEmpty() ? null : value.trim();
+    }
+
+    /** The plug-in's version text from the manifest ("plugin-version"), or empty. */
+    public String getPluginVersion() {
+        String version = getManifestValue(PLUGIN_VERSION_KEY);
+        return version == null ? "" : version;
     }
 
     /** The plug-in object, or null when it could not be loaded. */
@@ -179,6 +202,7 @@ public final class PluginBridge {
             }
             FunctionRegistry registry = new FunctionRegistry(this, id);
             functions = registry;
+            registry.registerAnnotated(plugin);
             return plugin.init(registry);
         } catch (Throwable failure) {
             log.error("The plug-in failed to start", failure);
@@ -236,10 +260,12 @@ public final class PluginBridge {
             for (int i = 0; i < count; i++) {
                 parameters[i] = new FMData(parameterTokens[i]);
             }
-            PluginContext context = new PluginContext(cStartScript, cCurrentEnv, envCallback);
+            PluginContext context = new PluginContext(this, cStartScript, cCurrentEnv, envCallback);
             return function.invoke(parameters, new FMData(resultHolderCToken), context);
         } catch (PluginException failure) {
-            log.error("The function " + registry.nameOf(functionID) + " failed", failure);
+            // The function chose this answer; its message is enough, a stack trace would only be noise.
+            log.info("The function " + registry.nameOf(functionID) + " returned error " + failure.getCode() + ": "
+                     + failure.getMessage());
             return failure.getCode();
         } catch (Throwable failure) {
             log.error("The function " + registry.nameOf(functionID) + " failed", failure);

@@ -7,14 +7,21 @@ import com.kelvo.xplug.types.FMData;
  * and starting a script. Valid on the calling thread for the duration of the call that made it.
  */
 public final class PluginContext {
+    private final PluginBridge bridge;
     private final long cStartScript;
     private final long cCurrentEnv;
     private final long envCallback;
 
-    PluginContext(long cStartScript, long cCurrentEnv, long envCallback) {
+    PluginContext(PluginBridge bridge, long cStartScript, long cCurrentEnv, long envCallback) {
+        this.bridge = bridge;
         this.cStartScript = cStartScript;
         this.cCurrentEnv = cCurrentEnv;
         this.envCallback = envCallback;
+    }
+
+    /** The bridge: the plug-in's manifest values, paths and log. */
+    public PluginBridge getBridge() {
+        return bridge;
     }
 
     /**
