@@ -8,7 +8,7 @@ import java.util.TimeZone;
 
 /**
  * FileMaker's count of date-time seconds and its conversions to Java times. FileMaker counts local
- * wall-clock seconds from 0001-01-01 00:00:00 (days times 86400 plus the seconds since midnight) and
+ * wall-clock time as days times 86400 plus the seconds since midnight, with 0001-01-01 as day 1, and
  * keeps no time zone; Java instants count from 1970-01-01 00:00:00 UTC. Stateless; any thread.
  */
 public final class HostSeconds {

@@ -90,7 +90,7 @@ public class ExamplePlugin implements Plugin {
                 .plusSeconds(second);
     }
 
-    /** FileMaker's own seconds count of a timestamp, from 0001-01-01 00:00:00. */
+    /** FileMaker's own seconds count of a timestamp (1970-01-01 00:00:00 is 62135683200). */
     @XFunction(name = "XPEx_Seconds", prototype = "timestamp", flags = EVERYWHERE)
     public long seconds(FMData timestamp) {
         return timestamp.getHostSeconds();
