@@ -264,4 +264,21 @@ TEST_F(VmScenarioTest, PluginThatThrowsAtStartUpIsNotEnabledAndItsTraceIsLogged)
   EXPECT_EQ(countOf(stderr_, "IllegalStateException"), 0u) << stderr_;
 }
 
+TEST_F(VmScenarioTest, ExceptionsFromTheBridgeArePrintedAndCleared) {
+  load(XPLUG_TEST_THROWING_BRIDGE_MODULE);
+  // A call that ended in an exception yields 0; the host gets that value.
+  EXPECT_EQ(driver_.startup(kFmxAppPro), 0);
+  driver_.idle(0);
+  driver_.preferences();
+  driver_.shutdown();
+  finishCapture();
+  for (const char* method : {"fmxInit", "fmxIdle", "fmxDoAppPreferences", "fmxShutdown"}) {
+    EXPECT_EQ(countOf(stderr_, std::string("java.lang.IllegalStateException: ") + method + " fails"), 1u)
+        << method << "\n"
+        << stderr_;
+  }
+  EXPECT_EQ(countOf(stdout_, "*** DO PREFS ***"), 1u) << stdout_;
+  EXPECT_EQ(countOf(stdout_, "Shutdown complete"), 1u) << stdout_;
+}
+
 }  // namespace
