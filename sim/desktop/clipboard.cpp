@@ -86,6 +86,23 @@ uintptr_t newBlockLocked(Store& s, std::vector<unsigned char> bytes, bool clipbo
   return handle;
 }
 
+// Closes the clipboard when the thread holding it ends without closing it, so that no other thread
+// is locked out for the rest of the process.
+struct HolderGuard {
+  uint32_t threadId = 0;
+  ~HolderGuard() {
+    if (threadId == 0) return;
+    Store& s = store();
+    std::lock_guard lock(s.mutex);
+    if (s.holder == threadId) {
+      s.holder = 0;
+      s.openedBy = 0;
+    }
+  }
+};
+
+thread_local HolderGuard holderGuard;
+
 bool holdsClipboard(const Store& s) {
   return s.holder != 0 && s.holder == currentThreadId();
 }
@@ -264,6 +281,7 @@ bool openClipboard(WindowHandle owner) {
   if (s.holder != 0 && s.holder != self) return failWith(false, kErrorAccessDenied);
   s.holder = self;
   s.openedBy = owner;
+  holderGuard.threadId = self;
   return true;
 }
 

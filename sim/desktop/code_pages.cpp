@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "simdesktop/threads.h"
+
 namespace simdesktop {
 namespace {
 
@@ -38,8 +40,10 @@ uint32_t resolveCodePage(uint32_t codePage) {
   return codePage;
 }
 
+// A failed conversion is also the thread's last error, as GetLastError reports it on Windows.
 int fail(long error) {
   lastError = error;
+  setLastError(static_cast<uint32_t>(error));
   return 0;
 }
 

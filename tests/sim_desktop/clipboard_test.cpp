@@ -172,6 +172,10 @@ TEST_F(ClipboardTest, OnlyOneThreadHoldsTheClipboardOpen) {
     EXPECT_TRUE(openClipboard(0));
     EXPECT_TRUE(closeClipboard());
   }).join();
+  // A holder that ends without closing does not lock the others out.
+  std::thread([] { EXPECT_TRUE(openClipboard(0)); }).join();
+  EXPECT_TRUE(openClipboard(0));
+  EXPECT_TRUE(closeClipboard());
   EXPECT_FALSE(openClipboard(0x4242));
   EXPECT_EQ(getLastError(), static_cast<uint32_t>(kErrorInvalidWindowHandle));
 }

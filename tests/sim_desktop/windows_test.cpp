@@ -218,13 +218,18 @@ TEST_F(WindowsTest, ThreadIdsAreStableDistinctAndMayHaveBitThirtyOne) {
   EXPECT_NE(next, mine);
 }
 
-TEST_F(WindowsTest, LastErrorIsPerThread) {
+TEST_F(WindowsTest, LastErrorIsPerThreadAndSetByEveryFailingService) {
   setLastError(1400);
   std::thread([] {
     EXPECT_EQ(getLastError(), 0u);
     setLastError(5);
   }).join();
   EXPECT_EQ(getLastError(), 1400u);
+  char16_t out[2];
+  EXPECT_EQ(multiByteToWideChar(kCodePageUtf8, 0, "abc", 3, out, 2), 0);
+  EXPECT_EQ(getLastError(), static_cast<uint32_t>(kErrorInsufficientBuffer));
+  EXPECT_EQ(multiByteToWideChar(kCodePageUtf8, 0, "a", 1, out, 2), 1);
+  EXPECT_EQ(getLastError(), static_cast<uint32_t>(kErrorInsufficientBuffer));  // success leaves it
 }
 
 }  // namespace

@@ -56,7 +56,8 @@ inline constexpr uint32_t kCfLocale = 16;
 inline constexpr uint32_t kClipboardLocale = 0x0409;
 
 // OpenClipboard: opens it for the calling thread, with an owner window or 0. False with
-// kErrorAccessDenied while another thread holds it; true again for the thread that holds it.
+// kErrorAccessDenied while another thread holds it; true again for the thread that holds it. A thread
+// that ends while holding it open closes it.
 bool openClipboard(WindowHandle owner);
 // CloseClipboard: false with kErrorClipboardNotOpen when the calling thread does not hold it.
 bool closeClipboard();

@@ -44,7 +44,8 @@ int multiByteToWideChar(uint32_t codePage, uint32_t flags, const char* text, int
 // defaultChar (the first byte is used) and usedDefaultChar may be null; both must be null for UTF-8.
 int wideCharToMultiByte(uint32_t codePage, uint32_t flags, const char16_t* text, int length, char* output,
                         int capacity, const char* defaultChar = nullptr, bool* usedDefaultChar = nullptr);
-// GetLastError after the calling thread's latest conversion (kErrorSuccess after a successful one).
+// The error of the calling thread's latest conversion (kErrorSuccess after a successful one). A failure
+// also becomes the thread's last error (getLastError), which success leaves alone, as on Windows.
 long lastConversionError();
 
 // Whole-text conversions between UTF-8 and UTF-16 for the host's own use (printing, file names);
