@@ -14,6 +14,14 @@ function(xplug_add_gtest)
   else()
     list(APPEND env "ASAN_OPTIONS=detect_leaks=1")
   endif()
-  gtest_discover_tests(${T_NAME} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
-                       PROPERTIES ENVIRONMENT "${env}" TIMEOUT 300)
+  gtest_discover_tests(${T_NAME} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60 TEST_LIST ${T_NAME}_TESTS
+                       PROPERTIES TIMEOUT 300)
+  # gtest_discover_tests flattens a list-valued property into separate arguments, which keeps only the
+  # first environment entry; a script that runs after discovery sets the whole list on every test.
+  set(env_script ${CMAKE_CURRENT_BINARY_DIR}/${T_NAME}_environment.cmake)
+  file(WRITE ${env_script}
+       "foreach(test IN LISTS ${T_NAME}_TESTS)\n"
+       "  set_tests_properties(\"\${test}\" PROPERTIES ENVIRONMENT [==[${env}]==])\n"
+       "endforeach()\n")
+  set_property(DIRECTORY APPEND PROPERTY TEST_INCLUDE_FILES ${env_script})
 endfunction()
