@@ -54,6 +54,28 @@ TEST_F(MessageQueueTest, GetMessageWaitsForAMessagePostedFromAnotherThread) {
   EXPECT_EQ(queuedMessageCount(self), 0u);
 }
 
+TEST_F(MessageQueueTest, MessagesFromManyPostersAllArriveEachPostersInItsOrder) {
+  WindowHandle window = recordingWindow();
+  constexpr int kPosters = 4;
+  constexpr uintptr_t kEach = 500;
+  std::vector<std::thread> posters;
+  for (int poster = 0; poster < kPosters; ++poster) {
+    posters.emplace_back([=] {
+      for (uintptr_t i = 0; i < kEach; ++i) ASSERT_TRUE(postMessage(window, kWmUser, i, poster));
+    });
+  }
+  std::vector<uintptr_t> nextExpected(kPosters, 0);
+  for (uintptr_t received = 0; received < kPosters * kEach; ++received) {
+    Message message;
+    ASSERT_EQ(getMessage(&message, window, 0, 0), 1);
+    ASSERT_GE(message.lParam, 0);
+    ASSERT_LT(message.lParam, kPosters);
+    ASSERT_EQ(message.wParam, nextExpected[message.lParam]++);
+  }
+  for (std::thread& poster : posters) poster.join();
+  EXPECT_EQ(nextExpected, std::vector<uintptr_t>(kPosters, kEach));
+}
+
 TEST_F(MessageQueueTest, WindowFilterTakesTheWindowAndItsChildrenOnlyInOrder) {
   WindowHandle main = recordingWindow();
   WindowHandle control = recordingWindow(kWsChild, main);
