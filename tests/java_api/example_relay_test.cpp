@@ -2,66 +2,20 @@
 // packed example module in this process, and each test hands host-made values to a registered
 // function's callback and reads the result back as the host sees it.
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
-#include <cstdlib>
-#include <filesystem>
 #include <string>
 #include <vector>
 
-#include "fmsim/calculation.h"
-#include "fmsim/desktop_setup.h"
-#include "fmsim/host_driver.h"
 #include "fmsim/test_support.h"
 #include "fmsim/values.h"
+#include "plugin_relay.h"
 
+namespace xplug::testing {
 namespace {
 
-namespace fs = std::filesystem;
-
-class JavaApiExampleRelay : public ::testing::Test {
+class JavaApiExampleRelay : public PluginRelay {
  protected:
-  void SetUp() override {
-    const char* base = std::getenv("XPLUG_TEST_TMP");
-    fs::create_directories(base != nullptr ? base : "/tmp");
-    std::string pattern = std::string(base != nullptr ? base : "/tmp") + "/java-api-relay-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-    root_ = pattern;
-    setenv("TEMP", root_.c_str(), 1);
-    // A zone with daylight-saving time, for the Java VM this test starts.
-    setenv("TZ", "America/New_York", 1);
-    fmsim::registerDocumentsFolder((root_ / "documents").string());
-    fmsim::registerCommonAppData((root_ / "appdata").string());
-    std::string error;
-    ASSERT_TRUE(fmsim::registerJavaRuntime(XPLUG_TEST_JAVA_HOME, error)) << error;
-    ASSERT_TRUE(host_.load(XPLUG_EXAMPLE_MODULE, error)) << error;
-    ASSERT_EQ(host_.startup(kFmxAppPro), 0);
-    env_ = fmsim::makeExprEnv();
-  }
-  void TearDown() override {
-    fmsim::deleteExprEnv(env_);
-    host_.shutdown();
-    fs::remove_all(root_);
-  }
-
-  // Calls the registered function `name` with `parameters` (taken over) and returns its error code;
-  // the result lands in `result`.
-  int16_t call(const std::u16string& name, const std::vector<FmxData*>& parameters, FmxData* result) {
-    for (const fmsim::RegisteredFunction& function : fmsim::registeredFunctions()) {
-      if (function.name == name) {
-        FmxDataVect* vector = fmsim::makeDataVect(parameters);
-        int16_t code = function.callback(function.functionId, env_, vector, result);
-        fmsim::deleteDataVect(vector);
-        return code;
-      }
-    }
-    ADD_FAILURE() << "no function " << fmsim::utf16ToUtf8(name) << " is registered";
-    return -1;
-  }
-
-  fs::path root_;
-  fmsim::HostDriver host_;
-  FmxExprEnv* env_ = nullptr;
+  void SetUp() override { start(XPLUG_EXAMPLE_MODULE); }
 };
 
 fmsim::CharStyle style(uint16_t font, uint16_t face, uint16_t size, uint8_t red, uint8_t green,
@@ -134,7 +88,7 @@ TEST_F(JavaApiExampleRelay, MakeContainerHoldsOneStreamWithTheTextsUtf8Bytes) {
 }
 
 TEST_F(JavaApiExampleRelay, TimestampsCrossAsHostSecondsWithoutATimeZone) {
-  // 2:30 on that day does not exist in the Java VM's zone (SetUp); a timestamp holds wall-clock time, so
+  // 2:30 on that day does not exist in the Java VM's zone (New York); a timestamp holds wall-clock time, so
   // it must come through unchanged rather than be moved across the daylight-saving gap.
   FmxData* timestamp = fmsim::makeEmptyData();
   ASSERT_EQ(call(u"XPEx_Timestamp",
@@ -153,3 +107,4 @@ TEST_F(JavaApiExampleRelay, TimestampsCrossAsHostSecondsWithoutATimeZone) {
 }
 
 }  // namespace
+}  // namespace xplug::testing

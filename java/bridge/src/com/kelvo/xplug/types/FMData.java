@@ -265,7 +265,13 @@ public final class FMData {
      *         25:00:00, which are no time of day)
      */
     public LocalTime getAsLocalTime() {
-        return isEmpty() ? null : HostSeconds.toLocalTime(_getTimeValue(cDataToken));
+        if (isEmpty()) {
+            return null;
+        }
+        // The seconds since midnight of a time value's date view drop whole days (25:00:00 reads as
+        // 1:00:00); its timestamp view keeps them, so a duration is refused instead of shortened.
+        long seconds = getNativeType() == kDTTime ? _getDateTimeValue(cDataToken) : _getTimeValue(cDataToken);
+        return HostSeconds.toLocalTime(seconds);
     }
 
     /** Stores a time of day (native type time), to the second. */
