@@ -66,6 +66,17 @@ TEST_F(JavaApiExampleRelay, UpperKeepsTheStyleOfEveryCharacter) {
   EXPECT_TRUE(fmsim::deadObjectReports().empty());
 }
 
+TEST_F(JavaApiExampleRelay, EchoGivesEveryUnitBack) {
+  for (const std::u16string& text : {std::u16string(u"h\u00e9llo \u2013 w\u00f6rld \u2713"),
+                                     std::u16string(u"a\0b", 3), std::u16string(20000, u'x')}) {
+    FmxData* result = fmsim::makeEmptyData();
+    ASSERT_EQ(call(u"XPEx_Echo", {fmsim::makeTextData(text)}, result), 0);
+    EXPECT_EQ(fmsim::nativeType(result), kFmxTypeText);
+    EXPECT_EQ(fmsim::textUnits(result), text);
+    fmsim::deleteData(result);
+  }
+}
+
 TEST_F(JavaApiExampleRelay, ContainerInfoListsStreamsInTheHostsOrderOnReturnSeparatedLines) {
   FmxData* result = fmsim::makeEmptyData();
   FmxData* container =

@@ -66,12 +66,16 @@ public final class FMData {
         return _getStringData(cDataToken);
     }
 
-    /**
-     * Stores text (native type text), in the locale the value already carries. FileMaker ends a text
-     * at U+0000; use {@link FMText} to store such text whole. Null stores the empty text.
-     */
+    /** Stores text (native type text), in the locale the value already carries. Null stores the empty text. */
     public void setAsString(String text) {
-        _setStringData(cDataToken, text == null ? "" : text);
+        if (text == null) {
+            _setStringData(cDataToken, "");
+        } else if (text.indexOf('\u0000') >= 0) {
+            // The direct way ends the text at U+0000; a text built unit by unit keeps all of it.
+            FMText.create(text).writeToData(this);
+        } else {
+            _setStringData(cDataToken, text);
+        }
     }
 
     /** The value's own text, styles included: a view that lives as long as this value. */
