@@ -32,9 +32,8 @@ extern "C" JNIEXPORT void JNICALL Java_com_kelvo_xplug_PluginBridge__1registerFu
     hostCall(FM_Text_AssignUnicode, prototypeText.get(),
              reinterpret_cast<const uint16_t*>(prototypeUnits.c_str()));
     // FileMaker's refusal of a registration is its own affair: the bridge has no way to act on it.
-    hostCall(FM_ExprEnv_RegisterExternalFunction, static_cast<const FmxQuadChar*>(code.get()),
-             static_cast<int16_t>(functionId), static_cast<const FmxText*>(nameText.get()),
-             static_cast<const FmxText*>(prototypeText.get()), static_cast<int16_t>(minParameters),
+    hostCall(FM_ExprEnv_RegisterExternalFunction, code.get(), static_cast<int16_t>(functionId),
+             nameText.get(), prototypeText.get(), static_cast<int16_t>(minParameters),
              static_cast<int16_t>(maxParameters), static_cast<uint32_t>(flags),
              static_cast<FmxExternalFunction>(relayExternalFunction));
     prototypeText.deleteNow();

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 #include <jni.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <sstream>
 #include <string>
@@ -57,6 +58,16 @@ TEST_F(RelayTest, ParametersReachJavaInOrderAndTheCallsObjectsAreDeleted) {
 TEST_F(RelayTest, TheFunctionsErrorCodeReachesFileMakerAfterTheRelease) {
   fmsim::EvaluationResult failed = fmsim::evaluate("NT_Run(\"fail\"; 7)");
   EXPECT_EQ(failed.code, 7);
+  expectNothingLeft();
+}
+
+TEST_F(RelayTest, JavaGetsTheHostsScriptStartCallbackOfTheLatestHostCall) {
+  const ExternCallRecord& record = driver_.call(kFmxSelectorIdle, 0);
+  ASSERT_NE(record.cStartScript, nullptr);
+  char expected[32];
+  std::snprintf(expected, sizeof(expected), "%llx",
+                static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(record.cStartScript)));
+  EXPECT_EQ(fmsim::evaluate("NT_Run(\"startScript\")").text, expected);
   expectNothingLeft();
 }
 

@@ -121,8 +121,7 @@ JNIEXPORT void JNICALL Java_com_kelvo_xplug_types_FMBinary__1addStream(JNIEnv* e
     copyFromJavaArray(env, bytes, 0, length, buffer.data());
     TemporaryQuadChar code = makeTypeCode(env, type);
     // A refusal by the host leaves the data as it was; its result code adds nothing Java could act on.
-    hostCall(FM_BinaryData_Add, binaryOf(binary), static_cast<const FmxQuadChar*>(code.get()),
-             static_cast<uint32_t>(length), static_cast<const void*>(buffer.data()));
+    hostCall(FM_BinaryData_Add, binaryOf(binary), code.get(), static_cast<uint32_t>(length), buffer.data());
     code.deleteNow();
   });
 }
@@ -131,7 +130,7 @@ JNIEXPORT void JNICALL Java_com_kelvo_xplug_types_FMBinary__1removeStream(JNIEnv
                                                                           jstring type) {
   nativeEdge(env, [&] {
     TemporaryQuadChar code = makeTypeCode(env, type);
-    hostCall(FM_BinaryData_Remove, binaryOf(binary), static_cast<const FmxQuadChar*>(code.get()));
+    hostCall(FM_BinaryData_Remove, binaryOf(binary), code.get());
     code.deleteNow();
   });
 }

@@ -53,10 +53,8 @@ JNIEXPORT void JNICALL Java_com_kelvo_xplug_types_FMText__1appendCharArray(JNIEn
     std::vector<uint16_t> units(static_cast<std::size_t>(count) + 1);
     copyFromJavaArray(env, chars, offset, count, units.data());
     TemporaryText chunk = makeTemporaryText();
-    hostCall(FM_Text_AssignUnicodeWithLength, chunk.get(), static_cast<const uint16_t*>(units.data()),
-             static_cast<uint32_t>(count));
-    hostCall(FM_Text_AppendText, textOf(text), static_cast<const FmxText*>(chunk.get()), uint32_t{0},
-             kToTheEnd);
+    hostCall(FM_Text_AssignUnicodeWithLength, chunk.get(), units.data(), static_cast<uint32_t>(count));
+    hostCall(FM_Text_AppendText, textOf(text), chunk.get(), uint32_t{0}, kToTheEnd);
     chunk.deleteNow();
   });
 }
@@ -66,8 +64,7 @@ JNIEXPORT void JNICALL Java_com_kelvo_xplug_types_FMText__1writeToData(JNIEnv* e
   nativeEdge(env, [&] {
     FmxData* target = fromObjectHandle<FmxData>(data);
     const FmxLocale* locale = hostCall(FM_Data_GetLocale, target);
-    hostCall(FM_Data_SetAsText, target, static_cast<const FmxText*>(textOf(text)), locale,
-             static_cast<int32_t>(kFmxTypeText));
+    hostCall(FM_Data_SetAsText, target, textOf(text), locale, static_cast<int32_t>(kFmxTypeText));
   });
 }
 
@@ -85,9 +82,8 @@ JNIEXPORT void JNICALL Java_com_kelvo_xplug_types_FMText_jni_1setStyle(JNIEnv* e
                                                                        jlong style, jlong position,
                                                                        jlong count) {
   nativeEdge(env, [&] {
-    hostCall(FM_Text_SetStyle, textOf(text),
-             static_cast<const FmxCharacterStyle*>(fromObjectHandle<FmxCharacterStyle>(style)),
-             low32(position), low32(count));
+    hostCall(FM_Text_SetStyle, textOf(text), fromObjectHandle<FmxCharacterStyle>(style), low32(position),
+             low32(count));
   });
 }
 
@@ -95,7 +91,7 @@ JNIEXPORT jlong JNICALL Java_com_kelvo_xplug_types_FMText_jni_1getStyle(JNIEnv* 
                                                                         jlong position) {
   return nativeEdge(env, [&] {
     FmxCharacterStyle* style = createCallScopedCharacterStyle();
-    hostCall(FM_Text_GetStyle, static_cast<const FmxText*>(textOf(text)), style, low32(position));
+    hostCall(FM_Text_GetStyle, textOf(text), style, low32(position));
     return toObjectHandle(style);
   });
 }
@@ -104,7 +100,7 @@ JNIEXPORT jlong JNICALL Java_com_kelvo_xplug_types_FMText_jni_1getDefaultStyle(J
                                                                                jlong text) {
   return nativeEdge(env, [&] {
     FmxCharacterStyle* style = createCallScopedCharacterStyle();
-    hostCall(FM_Text_GetDefaultStyle, static_cast<const FmxText*>(textOf(text)), style);
+    hostCall(FM_Text_GetDefaultStyle, textOf(text), style);
     return toObjectHandle(style);
   });
 }
@@ -120,8 +116,7 @@ JNIEXPORT void JNICALL Java_com_kelvo_xplug_types_FMText__1getCharArray(JNIEnv* 
   nativeEdge(env, [&] {
     checkArrayRange(env, chars, offset, count);
     std::vector<uint16_t> units(static_cast<std::size_t>(count) + 1);
-    hostCall(FM_Text_GetUnicode, static_cast<const FmxText*>(textOf(text)), units.data(), low32(position),
-             static_cast<uint32_t>(count));
+    hostCall(FM_Text_GetUnicode, textOf(text), units.data(), low32(position), static_cast<uint32_t>(count));
     copyToJavaArray(env, chars, offset, count, units.data());
   });
 }

@@ -27,7 +27,7 @@ public class NatTestPlugin implements Plugin {
                 new PluginFunction() {
                     @Override
                     public short invoke(FMData[] parameters, FMData result, PluginContext context) {
-                        return run(parameters, result);
+                        return run(parameters, result, context);
                     }
                 });
         functions.register("NT_Bare", "   ", 0, -1, 0, new PluginFunction() {
@@ -49,7 +49,7 @@ public class NatTestPlugin implements Plugin {
         }
     }
 
-    static short run(FMData[] parameters, FMData resultData) {
+    static short run(FMData[] parameters, FMData resultData, PluginContext context) {
         long result = token(resultData);
         long[] p = new long[parameters.length];
         for (int i = 0; i < p.length; i++) {
@@ -59,6 +59,13 @@ public class NatTestPlugin implements Plugin {
             String scenario = Natives.getString(p[0]);
             if (scenario.equals("fail")) {
                 return (short) Natives.getLong(p[1]);
+            }
+            if (scenario.equals("startScript")) {
+                // The host's script-start callback, as the relay handed it to the call's context.
+                Field field = PluginContext.class.getDeclaredField("cStartScript");
+                field.setAccessible(true);
+                Natives.setString(result, Long.toHexString(field.getLong(context)));
+                return 0;
             }
             String answer = Scenarios.run(scenario, p, result);
             if (answer != null) {
