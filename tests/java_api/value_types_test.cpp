@@ -157,6 +157,20 @@ TEST_F(JavaApiValueTypes, StylesReachToTheEndAndTravelWithAppendedText) {
   EXPECT_EQ(fmsim::textStyles(joined.get()), (std::vector<fmsim::CharStyle>{bold, blue, blue, bold}));
 }
 
+TEST_F(JavaApiValueTypes, StylePartsReadBackAsTheHostKeepsThem) {
+  fmsim::CharStyle heading;
+  heading.font = 7;
+  heading.face = 0x8000 | 256;  // beyond a signed 16-bit face: read back without a sign
+  heading.size = 36;
+  OwnedData info(result(u"T_StyleInfo", {fmsim::makeTextData(u"ab", {fmsim::CharStyle{}, heading}),
+                                         fmsim::makeNumberData("1")}));
+  EXPECT_EQ(fmsim::displayText(info.get()), "7 33024 36 / 0 0 12");
+  expectCalls({
+      // Color channels keep their low 8 bits.
+      {u"T_NewStyle", {number("3"), number("768"), number("14")}, 0, "3 768 14 255 0 7 128"},
+  });
+}
+
 std::vector<uint8_t> pattern(size_t size) {
   std::vector<uint8_t> bytes(size);
   for (size_t i = 0; i < size; ++i) bytes[i] = static_cast<uint8_t>(i % 251);

@@ -101,6 +101,27 @@ public class ApiTestPlugin implements Plugin {
         return result;
     }
 
+    /** The style of the unit at {@code position} and the text's default style, as "font face size". */
+    @XFunction(name = "T_StyleInfo")
+    public String styleInfo(FMText text, long position) {
+        FMCharacterStyle style = text.getStyle(position);
+        FMCharacterStyle fallback = text.getDefaultStyle();
+        return style.getFontID() + " " + style.getFace() + " " + style.getFontSize() + " / " + fallback.getFontID()
+               + " " + fallback.getFace() + " " + fallback.getFontSize();
+    }
+
+    /** A new style's parts read back after setting them. */
+    @XFunction(name = "T_NewStyle")
+    public String newStyle(int font, int face, int size) {
+        FMCharacterStyle style = FMCharacterStyle.create();
+        style.setFontID(font);
+        style.setFace(face);
+        style.setFontSize(size);
+        style.setColor(-1, 256, 7, 128);
+        return style.getFontID() + " " + style.getFace() + " " + style.getFontSize() + " " + style.getRed() + " "
+               + style.getGreen() + " " + style.getBlue() + " " + style.getAlpha();
+    }
+
     @XFunction(name = "T_AppendStyled")
     public FMText appendStyled(FMText first, FMText second) {
         FMText result = FMText.createEmpty();
