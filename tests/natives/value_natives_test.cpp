@@ -3,6 +3,7 @@
 // host. Each test case runs in a process of its own (one VM per process).
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <climits>
 #include <cstdint>
 #include <string>
@@ -209,6 +210,67 @@ TEST_F(ValueNativesTest, RegistrationPassesTheFunctionOnAsTheBridgeGaveIt) {
   EXPECT_EQ(twice->functionId, 77);
   EXPECT_EQ(findFunction(u"NT_Refused"), nullptr);
   EXPECT_EQ(fmsim::liveCount(fmsim::ObjectKind::QuadChar), 0);
+  expectNothingLeft();
+}
+
+// True when `part` occurs in `whole` as one unbroken run.
+bool containsRun(const std::vector<std::string>& whole, const std::vector<std::string>& part) {
+  return std::search(whole.begin(), whole.end(), part.begin(), part.end()) != whole.end();
+}
+
+TEST_F(ValueNativesTest, NativesCallTheHostInTheirOrder) {
+  struct Case {
+    const char* scenario;
+    std::vector<std::string> run;
+    const char* number = nullptr;  // the scenario's parameter, when it takes one
+  };
+  const std::vector<Case> cases = {
+      {"setTime",
+       {"FM_FixPt_Constructor1", "FM_FixPt_AssignInt", "FM_DateTime_Constructor1",
+        "FM_DateTime_SetSecsSinceMidnight", "FM_Data_SetAsTime", "FM_DateTime_Delete", "FM_FixPt_Delete"},
+       "3723"},
+      {"dateTime",
+       {"FM_Data_IsEmpty", "FM_FixPt_Constructor1", "FM_Data_GetAsTimeStamp", "FM_DateTime_GetDaysSinceEpoch",
+        "FM_Data_GetAsTimeStamp", "FM_DateTime_GetSecsSinceMidnight", "FM_FixPt_AsLong", "FM_FixPt_Delete"},
+       "1"},
+      {"setZero",
+       {"FM_Text_Constructor1", "FM_Text_AssignUnicode", "FM_Data_GetLocale", "FM_Data_SetAsText",
+        "FM_Text_Delete"}},
+      {"register",
+       {"FM_QuadChar_Constructor2", "FM_Text_Constructor1", "FM_Text_AssignUnicode", "FM_Text_Constructor1",
+        "FM_Text_AssignUnicode", "FM_ExprEnv_RegisterExternalFunction", "FM_Text_Delete", "FM_Text_Delete",
+        "FM_QuadChar_Delete"}},
+      {"binary",
+       {"FM_QuadChar_Constructor1", "FM_QuadChar_SetMacType", "FM_BinaryData_Add", "FM_QuadChar_Delete"}},
+      {"binary",
+       {"FM_QuadChar_Constructor1", "FM_BinaryData_GetType", "FM_QuadChar_GetMacType", "FM_QuadChar_Delete"}},
+      {"binary", {"FM_BinaryData_GetSize", "FM_BinaryData_GetData"}},
+      {"binary", {"FM_Data_GetBinaryData", "FM_BinaryData_Constructor2"}},
+      {"styleRange",
+       {"FM_Color_Constructor1", "FM_Color_SetRed", "FM_Color_SetGreen", "FM_Color_SetBlue",
+        "FM_Color_SetAlpha", "FM_CharacterStyle_SetColor", "FM_Color_Delete"}},
+      {"appendChars",
+       {"FM_Text_Constructor1", "FM_Text_AssignUnicodeWithLength", "FM_Text_AppendText", "FM_Text_Delete"}},
+      {"appendText", {"FM_Text_GetSize", "FM_Text_AppendText"}},
+      {"styleRead", {"FM_CharacterStyle_Constructor1", "FM_Text_GetStyle"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.scenario);
+    fmsim::clearTrace();
+    fmsim::setTracing(true);
+    {
+      FunctionOutcome outcome =
+          c.number != nullptr ? run(c.scenario, {fmsim::makeNumberData(c.number)}) : run(c.scenario);
+      EXPECT_EQ(outcome.text().rfind('!', 0), std::string::npos) << outcome.text();
+    }
+    fmsim::setTracing(false);
+    std::vector<std::string> operations = fmsim::traceOperations();
+    // The relay reads the parameter vector before anything else happens.
+    ASSERT_GE(operations.size(), 2u);
+    EXPECT_EQ(operations[0], "FM_DataVect_Size");
+    EXPECT_EQ(operations[1], "FM_DataVect_At");
+    EXPECT_TRUE(containsRun(operations, c.run));
+  }
   expectNothingLeft();
 }
 
