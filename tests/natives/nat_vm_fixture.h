@@ -62,9 +62,11 @@ class NatVmTest : public ::testing::Test {
     fs::create_directories(temp_ / "Temp");
     ::setenv("TEMP", (temp_ / "Temp").c_str(), 1);
     ::setenv("XPLUG_NATTEST_HOOKS", XPLUG_TEST_HOOKS, 1);
-    // The preferences root the module asks for would otherwise be made in the real home folder.
+    // The preferences root the module asks for would otherwise be made in the real home folder. The
+    // VM's JNI checks are asked for here too, so that they run however the test is started.
     const char* tool = std::getenv("JAVA_TOOL_OPTIONS");
     std::string options = tool != nullptr ? tool : "";
+    if (options.find("-Xcheck:jni") == std::string::npos) options += " -Xcheck:jni";
     options += " -Djava.util.prefs.userRoot=" + (temp_ / "prefs").string();
     ::setenv("JAVA_TOOL_OPTIONS", options.c_str(), 1);
 
