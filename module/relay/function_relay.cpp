@@ -26,8 +26,9 @@ using jni::describePendingException;
 
 constexpr char kDoFunctionName[] = "doFunction";
 constexpr char kDoFunctionDescriptor[] = "(S[JJZJJ)S";
-// The parameter array is the only local reference a call makes.
-constexpr jint kRelayFrameCapacity = 4;
+// The parameter array is the only local reference a call makes itself; the rest is room for the
+// bridge's creation, should this call be the first to need the bridge.
+constexpr jint kRelayFrameCapacity = 16;
 // Calls with up to this many parameters build their handles without allocating.
 constexpr std::size_t kInlineParameterCount = 16;
 
