@@ -189,6 +189,7 @@ int32_t getWindowLong(WindowHandle window, int index);
 // ---- Message loop ---------------------------------------------------------------------------------
 // Called on the thread whose queue is served.
 
+inline constexpr uint32_t kWmNull = 0x0000;
 inline constexpr uint32_t kWmDestroy = 0x0002;
 inline constexpr uint32_t kWmQuit = 0x0012;
 
@@ -208,6 +209,9 @@ struct WindowMessage {
 // Returns 1 for a message, 0 for WM_QUIT, -1 on error (an invalid filter window: getLastError() gives
 // kErrorInvalidWindowHandle).
 int getMessage(WindowMessage* message, WindowHandle filter, uint32_t first, uint32_t last);
+// PostMessageW: queues the message for the window's thread and returns at once; any thread may post.
+// False for an invalid window or a full queue, with the reason in getLastError().
+bool postMessage(WindowHandle window, uint32_t message, uintptr_t wParam, intptr_t lParam);
 // TranslateMessage: posts the character messages of a key message.
 bool translateMessage(const WindowMessage* message);
 // DispatchMessageW: runs the window's procedure for the message and returns its result; thread

@@ -15,6 +15,7 @@
 #include "jvm/jvm_session.h"
 #include "jvm/vm_attach.h"
 #include "log/plugin_log.h"
+#include "natives/services/window_handles.h"
 #include "natives/values/host_objects.h"
 #include "relay/call_scope.h"
 
@@ -138,6 +139,8 @@ bool releaseCallObjects(CallScopeFrame& scope, int16_t functionId) noexcept {
 }
 
 int16_t relay(int16_t functionId, const FmxExprEnv* exprEnv, const FmxDataVect* parameters, FmxData* result) {
+  // Java's task runner needs FileMaker's window; the window in front when a function is called is it.
+  recordFirstCallForegroundWindow();
   bool attachedNow = false;
   JNIEnv* env = obtainJvmEnv(&attachedNow);
   // Declared first so that it detaches last, after the call's objects are gone.

@@ -343,6 +343,10 @@ int getMessage(WindowMessage* message, WindowHandle filter, uint32_t first, uint
   return result;
 }
 
+bool postMessage(WindowHandle window, uint32_t message, uintptr_t wParam, intptr_t lParam) {
+  return simdesktop::postMessage(desktopWindow(window), message, wParam, lParam);
+}
+
 bool translateMessage(const WindowMessage* message) {
   if (!message) return false;
   simdesktop::Message translated = desktopMessage(*message);
