@@ -3,6 +3,7 @@
 #include <dlfcn.h>
 
 #include <cstring>
+#include <filesystem>
 #include <vector>
 
 #include "fmsim/calculation.h"
@@ -29,7 +30,13 @@ HostDriver::~HostDriver() {
 }
 
 bool HostDriver::load(const std::string& modulePath, std::string& error) {
-  void* library = dlopen(modulePath.c_str(), RTLD_NOW | RTLD_LOCAL);
+  // FileMaker loads a plug-in by its full path, and the module hands its own path to Java, which binds
+  // the natives only by an absolute one. A bare file name would also be looked up on the library
+  // search path instead of in the current folder.
+  std::error_code ignored;
+  std::filesystem::path absolutePath = std::filesystem::absolute(modulePath, ignored);
+  const std::string openedPath = absolutePath.empty() ? modulePath : absolutePath.lexically_normal().string();
+  void* library = dlopen(openedPath.c_str(), RTLD_NOW | RTLD_LOCAL);
   if (library == nullptr) {
     const char* reason = dlerror();
     error = "cannot load " + modulePath + ": " + (reason != nullptr ? reason : "unknown error");
