@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -14,6 +15,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <vector>
 
 #include "fmsim/calculation.h"
@@ -22,6 +24,8 @@
 #include "fmsim/test_support.h"
 #include "fmsim/values.h"
 #include "simdesktop/desktop.h"
+#include "simdesktop/threads.h"
+#include "simdesktop/windows.h"
 
 namespace {
 
@@ -214,6 +218,73 @@ bool setUpDesktop(const Options& options) {
   return true;
 }
 
+// FileMaker's main window: titled, in front, owned by the thread that plays FileMaker's main thread,
+// with a window procedure that counts the messages it receives. While that thread waits for messages
+// (a plug-in runs a message loop on it during a task), a timer thread posts it a WM_TIMER every few
+// milliseconds, as FileMaker's own timers would. Made and ended on FileMaker's thread.
+class FileMakerWindow {
+ public:
+  static constexpr uint32_t kWmTimer = 0x0113;
+  static constexpr auto kTimerInterval = std::chrono::milliseconds(5);
+
+  FileMakerWindow() : threadId_(simdesktop::currentThreadId()) {
+    simdesktop::WindowOptions options;
+    options.title = u"FileMaker Pro - " + fmsim::utf8ToUtf16(fmsim::hostContext().fileName);
+    options.procedure = [this](simdesktop::WindowHandle, uint32_t, uintptr_t, intptr_t) -> intptr_t {
+      handled_.fetch_add(1);
+      return 0;
+    };
+    window_ = simdesktop::createWindow(options);
+    simdesktop::setForegroundWindow(window_);
+    timer_ = std::thread([this] { postTimers(); });
+  }
+  FileMakerWindow(const FileMakerWindow&) = delete;
+  FileMakerWindow& operator=(const FileMakerWindow&) = delete;
+
+  // The timer thread waits until this thread waits for a message, so this thread waits once more to
+  // let it see the stop; messages still queued are dropped with the window.
+  ~FileMakerWindow() {
+    stopping_.store(true);
+    bool waited = true;
+    while (waited && !timerDone_.load()) {
+      simdesktop::Message message;
+      waited = simdesktop::getMessage(&message, window_, 0, 0) >= 0;
+    }
+    // A thread that can no longer be woken is left to end with the process.
+    if (waited) {
+      timer_.join();
+    } else {
+      timer_.detach();
+    }
+    if (handled_.load() > 0) {
+      std::fprintf(stderr, "fmsim: FileMaker's window handled %llu messages\n",
+                   static_cast<unsigned long long>(handled_.load()));
+    }
+    simdesktop::destroyWindow(window_);
+  }
+
+ private:
+  void postTimers() {
+    for (uintptr_t tick = 1;; ++tick) {
+      simdesktop::waitUntilWaitingForMessage(threadId_);
+      if (stopping_.load()) {
+        timerDone_.store(true);
+        simdesktop::postMessage(window_, simdesktop::kWmNull, 0, 0);
+        return;
+      }
+      simdesktop::postMessage(window_, kWmTimer, tick, 0);
+      std::this_thread::sleep_for(kTimerInterval);
+    }
+  }
+
+  uint32_t threadId_;
+  simdesktop::WindowHandle window_ = 0;
+  std::atomic<uint64_t> handled_{0};
+  std::atomic<bool> stopping_{false};
+  std::atomic<bool> timerDone_{false};
+  std::thread timer_;
+};
+
 // FileMaker separates lines with a return; a terminal wants line feeds.
 std::string printable(std::string text) {
   for (char& c : text) {
@@ -356,6 +427,7 @@ int main(int argc, char** argv) {
     fmsim::setTracing(true);
   }
 
+  FileMakerWindow mainWindow;
   fmsim::HostDriver host;
   host.setScriptHandler([](const fmsim::ScriptStart& start) -> int16_t {
     std::string line = "script: " + fmsim::utf16ToUtf8(start.file) + " / " + fmsim::utf16ToUtf8(start.script);

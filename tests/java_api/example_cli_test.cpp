@@ -125,18 +125,24 @@ TEST_F(JavaApiExampleCommand, ListsTheRegisteredFunctionsWithTheirPrototypes) {
   EXPECT_EQ(run.status, 0) << run.err;
   EXPECT_EQ(run.out,
             "XPEx_Add\tXPEx_Add( a ; b )\n"
+            "XPEx_Clipboard\tXPEx_Clipboard\n"
+            "XPEx_ClipboardFormats\tXPEx_ClipboardFormats\n"
             "XPEx_ContainerInfo\tXPEx_ContainerInfo( container )\n"
             "XPEx_Echo\tXPEx_Echo( value )\n"
-            "XPEx_Evaluate\tXPEx_Evaluate( expression )\n"
+            "XPEx_Eval\tXPEx_Eval( expression )\n"
             "XPEx_Fail\tXPEx_Fail( code )\n"
             "XPEx_MakeContainer\tXPEx_MakeContainer( text ; type )\n"
             "XPEx_Reverse\tXPEx_Reverse( text )\n"
+            "XPEx_RunScript\tXPEx_RunScript( file ; script ; parameter )\n"
+            "XPEx_RunTask\tXPEx_RunTask( milliseconds )\n"
             "XPEx_Seconds\tXPEx_Seconds( timestamp )\n"
+            "XPEx_SetClipboard\tXPEx_SetClipboard( text )\n"
             "XPEx_Sum\tXPEx_Sum( number ; ... )\n"
             "XPEx_Throw\tXPEx_Throw( message )\n"
             "XPEx_Timestamp\tXPEx_Timestamp( year ; month ; day ; hour ; minute ; second )\n"
             "XPEx_Upper\tXPEx_Upper( text )\n"
-            "XPEx_Version\tXPEx_Version\n");
+            "XPEx_Version\tXPEx_Version\n"
+            "XPEx_WindowTitle\tXPEx_WindowTitle\n");
 }
 
 }  // namespace

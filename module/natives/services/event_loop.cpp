@@ -4,6 +4,7 @@
 #include <jni.h>
 
 #include <atomic>
+#include <cstdint>
 
 #include "log/plugin_log.h"
 #include "natives/services/window_handles.h"
@@ -16,6 +17,9 @@ namespace {
 // Raised on FileMaker's thread and lowered on Java's: every change must count, and the looping thread
 // must see a stop at its next test.
 std::atomic<int> loopDepth{0};
+// Messages each thread's loops have dispatched, so that a task runner can tell how much its thread
+// served while it waited.
+thread_local uint64_t handledMessages = 0;
 
 }  // namespace
 
@@ -34,6 +38,7 @@ bool pumpOneMessage(platform::WindowHandle window) {
   if (message.message == platform::kWmDestroy) logMessage("Received WM_DESTROY message\n");
   platform::translateMessage(&message);
   platform::dispatchMessage(&message);
+  ++handledMessages;
   return true;
 }
 
@@ -49,6 +54,10 @@ void stopEventLoop() noexcept {
 
 int eventLoopDepth() noexcept {
   return loopDepth.load();
+}
+
+uint64_t handledMessageCount() noexcept {
+  return handledMessages;
 }
 
 }  // namespace xplug
@@ -73,6 +82,11 @@ JNIEXPORT void JNICALL Java_com_kelvo_xplug_PluginBridge__1stopEventLoop(JNIEnv*
 JNIEXPORT jboolean JNICALL Java_com_kelvo_xplug_PluginBridge__1postWakeMessage(JNIEnv*, jclass,
                                                                                jlong window) {
   return platform::postMessage(windowFromJava(window), platform::kWmNull, 0, 0) ? JNI_TRUE : JNI_FALSE;
+}
+
+// The calling thread's count of dispatched messages; a runner takes the difference around its loop.
+JNIEXPORT jlong JNICALL Java_com_kelvo_xplug_PluginBridge__1getHandledMessageCount(JNIEnv*, jclass) {
+  return static_cast<jlong>(handledMessageCount());
 }
 
 }  // extern "C"

@@ -4,6 +4,8 @@
 #ifndef XPLUG_NATIVES_SERVICES_EVENT_LOOP_H
 #define XPLUG_NATIVES_SERVICES_EVENT_LOOP_H
 
+#include <cstdint>
+
 #include "platform/platform.h"
 
 namespace xplug {
@@ -20,6 +22,8 @@ void runEventLoop(platform::WindowHandle window);
 void stopEventLoop() noexcept;
 // The depth as the loops see it: raised by every start, lowered by every stop.
 int eventLoopDepth() noexcept;
+// Messages the calling thread's loops have translated and dispatched so far.
+uint64_t handledMessageCount() noexcept;
 
 }  // namespace xplug
 

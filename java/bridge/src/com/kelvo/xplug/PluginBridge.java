@@ -74,6 +74,11 @@ public final class PluginBridge {
         return shared;
     }
 
+    /** The process's bridge once it exists, else null. */
+    static synchronized PluginBridge current() {
+        return shared;
+    }
+
     // The module's JNI exports become visible to these classes only once their loader has loaded the
     // module file; it is already in the process, so this binds the loaded instance.
     private void bindNatives() {
@@ -305,6 +310,15 @@ public final class PluginBridge {
     static native void _startEventLoop(long window);
     static native void _pumpOneEvent(long window);
     static native void _stopEventLoop(long window);
+    // A harmless message to the window, so that a loop waiting for it looks at its depth again.
+    static native boolean _postWakeMessage(long window);
+    // The messages the calling thread's loops have dispatched so far.
+    static native long _getHandledMessageCount();
+
+    /** The clipboard format of UTF-16 text ending in a zero unit. */
+    public static final int CF_UNICODETEXT = 13;
+    /** The clipboard format of text in the system's ANSI code page ending in a zero byte. */
+    public static final int CF_TEXT = 1;
 
     /** The formats on the clipboard, in the clipboard's order. */
     public static int[] getClipboardFormatsWin() {
@@ -324,8 +338,73 @@ public final class PluginBridge {
         _setClipboardData(format, data);
     }
 
+    /** The clipboard's Unicode text up to its first zero unit; empty when it holds no text. */
+    public static String getClipboardText() {
+        byte[] bytes = _getClipboardData(CF_UNICODETEXT);
+        StringBuilder text = new StringBuilder(bytes.length / 2);
+        for (int i = 0; i + 1 < bytes.length; i += 2) {
+            char unit = (char) ((bytes[i] & 0xFF) | ((bytes[i + 1] & 0xFF) << 8));
+            if (unit == 0) {
+                break;
+            }
+            text.append(unit);
+        }
+        return text.toString();
+    }
+
+    /** Replaces the clipboard's contents with Unicode text (other text formats follow from it). */
+    public static void setClipboardText(String text) {
+        if (text == null) {
+            throw new NullPointerException("text");
+        }
+        byte[] bytes = new byte[(text.length() + 1) * 2];
+        for (int i = 0; i < text.length(); i++) {
+            char unit = text.charAt(i);
+            bytes[2 * i] = (byte) unit;
+            bytes[2 * i + 1] = (byte) (unit >>> 8);
+        }
+        _setClipboardData(CF_UNICODETEXT, bytes);
+    }
+
     /** FileMaker's front window as it was at the first function call, or 0. */
     public static long getThreadWindowReference() {
         return _getThreadWindowReference();
+    }
+
+    /** The window's parent (or owner), 0 when it has none. */
+    public static long getParentWindowReference(long window) {
+        return _getParentWindowReference(window);
+    }
+
+    /** The window's title, at most 255 characters; empty for a window without one. */
+    public static String getWindowTitle(long window) {
+        return _getWindowTitle(window);
+    }
+
+    public static void enableWindow(long window, boolean enable) {
+        _enableWindow(window, enable);
+    }
+
+    /** The thread that created the window, 0 for no window. */
+    public static long getWindowThreadId(long window) {
+        return _getWindowThreadId(window);
+    }
+
+    public static boolean isChildWindow(long window) {
+        return _isChildWindow(window);
+    }
+
+    public static long getCurrentThreadId() {
+        return _getCurrentThreadId();
+    }
+
+    /** Brings the window to the front; false when the system refused. */
+    public static boolean setForegroundWindow(long window) {
+        return _setForegroundWindow(window);
+    }
+
+    /** Places the window under a new parent; a failure is logged by the module. */
+    public static void setWindowParent(long child, long newParent) {
+        _setWindowParent(child, newParent);
     }
 }

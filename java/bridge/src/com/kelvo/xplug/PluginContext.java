@@ -11,12 +11,15 @@ public final class PluginContext {
     private final long cStartScript;
     private final long cCurrentEnv;
     private final long envCallback;
+    // FileMaker's thread: the one that called the function this context belongs to.
+    private final Thread fileMakerThread;
 
     PluginContext(PluginBridge bridge, long cStartScript, long cCurrentEnv, long envCallback) {
         this.bridge = bridge;
         this.cStartScript = cStartScript;
         this.cCurrentEnv = cCurrentEnv;
         this.envCallback = envCallback;
+        this.fileMakerThread = Thread.currentThread();
     }
 
     /** The bridge: the plug-in's manifest values, paths and log. */
@@ -26,7 +29,8 @@ public final class PluginContext {
 
     /**
      * Evaluates a calculation expression in the context of the current call (or, without one, in
-     * FileMaker's current context).
+     * FileMaker's current context). The expression may call the plug-in's own functions. FileMaker
+     * expects evaluations on its own thread; from another thread the evaluation is logged and goes on.
      *
      * @return the result, valid until the current call returns
      * @throws PluginException with FileMaker's error code when the evaluation fails
@@ -34,6 +38,9 @@ public final class PluginContext {
     public FMData evaluateExpression(String expression) throws PluginException {
         if (expression == null) {
             throw new NullPointerException("expression");
+        }
+        if (Thread.currentThread() != fileMakerThread) {
+            bridge.log("evaluateExpression called from non-FileMaker thread: " + Thread.currentThread().getName());
         }
         short code = _evaluateExpression(expression, cCurrentEnv, envCallback, cCurrentEnv == 0);
         if (code != 0) {
@@ -47,7 +54,8 @@ public final class PluginContext {
      *
      * @param control one of {@link PluginBridge#SCRIPT_HALT} and the other script control values
      * @param parameter the script parameter, or null for none
-     * @throws PluginException with FileMaker's error code when the script could not be started
+     * @throws ScriptStartException with FileMaker's error code, the file and the script when the script
+     *     could not be started
      */
     public void triggerScript(String fileName, String scriptName, int control, FMData parameter)
             throws PluginException {
@@ -60,8 +68,7 @@ public final class PluginContext {
         short code = _triggerScript(fileName, scriptName, control, parameter == null ? 0 : parameter.getToken(),
                 cStartScript);
         if (code != 0) {
-            throw new PluginException(code, "Starting script \"" + scriptName + "\" of file \"" + fileName
-                    + "\" failed with error " + code);
+            throw new ScriptStartException(code, fileName, scriptName);
         }
     }
 

@@ -2,8 +2,10 @@ package com.kelvo.xplug.example;
 
 import com.kelvo.xplug.FunctionRegistry;
 import com.kelvo.xplug.Plugin;
+import com.kelvo.xplug.PluginBridge;
 import com.kelvo.xplug.PluginContext;
 import com.kelvo.xplug.PluginException;
+import com.kelvo.xplug.TaskRunner;
 import com.kelvo.xplug.XFunction;
 import com.kelvo.xplug.types.FMBinary;
 import com.kelvo.xplug.types.FMData;
@@ -13,11 +15,14 @@ import java.math.BigDecimal;
 import java.nio.charset.StandardCharsets;
 import java.time.LocalDateTime;
 import java.util.Locale;
+import java.util.concurrent.Callable;
 
 /**
  * The example plug-in: calculation functions that show how a plug-in reads its parameters, writes its
- * result, keeps text styles, builds and reads container data, reports errors and asks FileMaker to
- * evaluate an expression. Each function is an annotated method; the bridge registers them at start-up.
+ * result, keeps text styles, builds and reads container data, reports errors, asks FileMaker to
+ * evaluate an expression or start a script, uses the clipboard and FileMaker's window, and runs a task
+ * while FileMaker's thread keeps handling its messages. Each function is an annotated method; the
+ * bridge registers them at start-up.
  */
 public class ExamplePlugin implements Plugin {
     // Everywhere a user can write a calculation, the server's included.
@@ -149,11 +154,75 @@ public class ExamplePlugin implements Plugin {
         return sum;
     }
 
-    @XFunction(name = "XPEx_Evaluate", prototype = "expression", flags = EVERYWHERE)
+    /** Evaluates a calculation in the calling calculation's context; it may call plug-in functions too. */
+    @XFunction(name = "XPEx_Eval", prototype = "expression", flags = EVERYWHERE)
     public FMData evaluate(String expression, PluginContext context) throws PluginException {
         if (expression.trim().isEmpty()) {
             throw new PluginException(1200, "An empty expression cannot be evaluated");
         }
         return context.evaluateExpression(expression);
+    }
+
+    /**
+     * Starts a script of a file with an optional parameter; the running script pauses meanwhile.
+     * Returns 0; a script FileMaker cannot start ends the call with FileMaker's error code.
+     */
+    @XFunction(name = "XPEx_RunScript", prototype = "file ; script ; parameter", min = 2, flags = EVERYWHERE)
+    public int runScript(String file, String script, FMData parameter, PluginContext context)
+            throws PluginException {
+        context.triggerScript(file, script, PluginBridge.SCRIPT_PAUSE, parameter);
+        return 0;
+    }
+
+    /** Puts the text on the clipboard as Unicode text; the result is empty. */
+    @XFunction(name = "XPEx_SetClipboard", prototype = "text", flags = EVERYWHERE)
+    public String setClipboard(String text) {
+        PluginBridge.setClipboardText(text);
+        return "";
+    }
+
+    /** The clipboard's Unicode text; empty when the clipboard holds no text. */
+    @XFunction(name = "XPEx_Clipboard", flags = EVERYWHERE)
+    public String clipboard() {
+        return PluginBridge.getClipboardText();
+    }
+
+    /** The clipboard's format numbers, one per line, in the clipboard's order. */
+    @XFunction(name = "XPEx_ClipboardFormats", flags = EVERYWHERE)
+    public String clipboardFormats() {
+        StringBuilder lines = new StringBuilder();
+        for (int format : PluginBridge.getClipboardFormatsWin()) {
+            if (lines.length() > 0) {
+                lines.append(RETURN);
+            }
+            lines.append(format);
+        }
+        return lines.toString();
+    }
+
+    /** The title of FileMaker's front window as it was at the first plug-in function call. */
+    @XFunction(name = "XPEx_WindowTitle", flags = EVERYWHERE)
+    public String windowTitle() {
+        return PluginBridge.getWindowTitle(PluginBridge.getThreadWindowReference());
+    }
+
+    /**
+     * Runs a task of the given length on Java's event thread while FileMaker's thread handles its window
+     * messages, with FileMaker's window disabled meanwhile. The result is the number of messages
+     * FileMaker's thread handled during the task, as the module's message loop counted them.
+     */
+    @XFunction(name = "XPEx_RunTask", prototype = "milliseconds", flags = EVERYWHERE)
+    public long runTask(final long milliseconds) throws Exception {
+        if (milliseconds < 0) {
+            throw new PluginException(1200, "A task cannot last " + milliseconds + " milliseconds");
+        }
+        TaskRunner.Completed<Void> completed = TaskRunner.run(new Callable<Void>() {
+            @Override
+            public Void call() throws InterruptedException {
+                Thread.sleep(milliseconds);
+                return null;
+            }
+        });
+        return completed.getMessagesHandled();
     }
 }
