@@ -85,6 +85,51 @@ std::vector<std::string> logFormats(const std::string& source) {
   return formats;
 }
 
+// The messages the bridge's Java classes log: the first argument of a logging call that starts with a
+// string literal, its literal pieces kept and every other operand of the concatenation written as a "%s"
+// conversion (a line separator at its end dropped).
+std::vector<std::string> javaLogMessages(const std::string& source) {
+  static const std::regex kCall(R"((?:\blog|\.info|\.error|\.log|System\.err\.print(?:ln)?)\(\s*")");
+  std::vector<std::string> messages;
+  for (auto call = std::sregex_iterator(source.begin(), source.end(), kCall); call != std::sregex_iterator();
+       ++call) {
+    std::string message;
+    std::string operand;
+    int depth = 0;
+    auto finishOperand = [&] {
+      const std::string trimmed = std::regex_replace(operand, std::regex(R"(^\s+|\s+$)"), "");
+      if (!trimmed.empty() && trimmed != "System.lineSeparator()") message += "%s";
+      operand.clear();
+    };
+    for (size_t i = static_cast<size_t>(call->position() + call->length()) - 1; i < source.size(); ++i) {
+      const char c = source[i];
+      if (c == '"') {
+        size_t j = i + 1;
+        while (j < source.size() && source[j] != '"') {
+          if (source[j] == '%') message += '%';
+          const size_t width = source[j] == '\\' ? 2 : 1;
+          (depth == 0 ? message : operand) += source.substr(j, width);
+          j += width;
+        }
+        i = j;
+      } else if (c == '(') {
+        ++depth;
+        operand += c;
+      } else if (c == ')' && depth > 0) {
+        --depth;
+        operand += c;
+      } else if (depth == 0 && (c == '+' || c == ',' || c == ')' || c == ';')) {
+        finishOperand();
+        if (c != '+') break;
+      } else {
+        operand += c;
+      }
+    }
+    messages.push_back(message);
+  }
+  return messages;
+}
+
 std::string escapeForRegex(const std::string& text) {
   static const std::string kSpecial = R"(\^$.|?*+()[]{}/)";
   std::string escaped;
@@ -147,6 +192,13 @@ TEST(TroubleshootingPage, PatternsReadFormatsAsThePageWritesThem) {
     EXPECT_EQ(std::regex_search(std::string(c.onPage), std::regex(pattern)), c.found) << c.format;
   }
   EXPECT_EQ(pagePattern(R"(%s\n)"), "");
+  const std::string java =
+      R"(log.info("The plug-in id \"" + id + "\" is not four characters long"); )"
+      R"(System.err.print("(Java) Could not append to " + path + ": " + e + System.lineSeparator());)"
+      R"(log.error("The function " + registry.nameOf(functionID) + " failed", failure);)";
+  EXPECT_EQ(javaLogMessages(java),
+            (std::vector<std::string>{R"(The plug-in id \"%s\" is not four characters long)",
+                                      "(Java) Could not append to %s: %s", "The function %s failed"}));
   EXPECT_EQ(pagePattern(R"(%d: %s\n)").empty(), false);
 }
 
@@ -173,6 +225,24 @@ TEST(TroubleshootingPage, ListsEveryLogLineOfTheModule) {
   }
   // The scan found the module's log lines at all (a moved source folder would otherwise pass silently).
   EXPECT_GT(checked, 50u);
+}
+
+TEST(TroubleshootingPage, ListsEveryLineTheBridgeLogs) {
+  const std::string page = readFile(TROUBLESHOOTING_PATH);
+  ASSERT_FALSE(page.empty()) << "cannot read " << TROUBLESHOOTING_PATH;
+  size_t checked = 0;
+  for (const fs::directory_entry& entry : fs::recursive_directory_iterator(BRIDGE_SOURCE_DIR)) {
+    if (!entry.is_regular_file() || entry.path().extension() != ".java") continue;
+    for (const std::string& message : javaLogMessages(readFile(entry.path()))) {
+      const std::string pattern = pagePattern(message);
+      if (pattern.empty()) continue;
+      ++checked;
+      EXPECT_TRUE(std::regex_search(page, std::regex(pattern)))
+          << entry.path().filename().string() << " logs \"" << message
+          << "\", which docs/troubleshooting.md does not list";
+    }
+  }
+  EXPECT_GT(checked, 10u);
 }
 
 }  // namespace
