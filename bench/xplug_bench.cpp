@@ -76,6 +76,13 @@ class StdoutRedirect {
   int saved_ = -1;
 };
 
+// The packed module the benchmarks load: the example's, or the one XPLUG_BENCH_MODULE names (the same
+// module with its symbols, for a profile).
+const char* benchedModule() {
+  const char* chosen = std::getenv("XPLUG_BENCH_MODULE");
+  return chosen != nullptr && *chosen != '\0' ? chosen : XPLUG_EXAMPLE_MODULE;
+}
+
 // Everything the in-process benchmarks share: the started example module, an expression environment,
 // and the baseline object in the same VM.
 struct Session {
@@ -126,7 +133,7 @@ bool startSession(Session& s) {
   if (!fmsim::registerJavaRuntime(XPLUG_JAVA_HOME, s.setupError)) return false;
   {
     StdoutRedirect quiet(s.root / "module-output.log");
-    if (!s.host.load(XPLUG_EXAMPLE_MODULE, s.setupError)) return false;
+    if (!s.host.load(benchedModule(), s.setupError)) return false;
     if (s.host.startup(kFmxAppPro) != 0) {
       s.setupError = "the example plug-in did not start; see " + (s.root / "module-output.log").string();
       return false;
@@ -304,8 +311,8 @@ void startupModule(benchmark::State& state) {
   int run = 0;
   for (auto _ : state) {
     const fs::path work = session->root / ("startup-" + std::to_string(++run));
-    std::optional<double> seconds = runProbe({XPLUG_STARTUP_MODULE_PROBE, XPLUG_EXAMPLE_MODULE,
-                                              XPLUG_JAVA_HOME, work.string(), (work / "span").string()},
+    std::optional<double> seconds = runProbe({XPLUG_STARTUP_MODULE_PROBE, benchedModule(), XPLUG_JAVA_HOME,
+                                              work.string(), (work / "span").string()},
                                              work / "span");
     std::error_code ignored;
     fs::remove_all(work, ignored);
