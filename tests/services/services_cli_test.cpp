@@ -1,0 +1,84 @@
+// The example plug-in's service functions as users call them through the fmsim command: evaluation,
+// script starts, the clipboard, FileMaker's window and a task while FileMaker's thread pumps messages.
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <filesystem>
+#include <regex>
+#include <string>
+#include <vector>
+
+#include "run_fmsim.h"
+
+namespace xplug::testing {
+namespace {
+
+namespace fs = std::filesystem;
+
+class ServicesCommand : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    const char* base = std::getenv("XPLUG_TEST_TMP");
+    fs::create_directories(base != nullptr ? base : "/tmp");
+    std::string pattern = std::string(base != nullptr ? base : "/tmp") + "/services-cli-XXXXXX";
+    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+    root_ = pattern;
+    fs::create_directories(root_ / "temp");
+  }
+  void TearDown() override { fs::remove_all(root_); }
+
+  CommandResult fmsim(std::vector<std::string> arguments) {
+    arguments.insert(arguments.begin(), {"--documents", (root_ / "documents").string()});
+    return runCommand(FMSIM_PATH, arguments, {"TEMP=" + (root_ / "temp").string()});
+  }
+
+  fs::path root_;
+};
+
+TEST_F(ServicesCommand, EvalEvaluatesInTheCurrentContext) {
+  CommandResult run =
+      fmsim({"-e", "XPEx_Eval(\"Upper(\\\"abc\\\") & 1+1\")", "-e",
+             "XPEx_Eval(\"XPEx_Echo(\\\"in\\\") & XPEx_Reverse(\\\"ab\\\")\")", "-e", "XPEx_Eval(\"1 +\")"});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.out, "ABC2\ninba\n");
+  EXPECT_NE(run.err.find("error "), std::string::npos) << run.err;
+}
+
+TEST_F(ServicesCommand, RunScriptShowsTheScriptStart) {
+  CommandResult run = fmsim(
+      {"-e", "XPEx_RunScript(\"Sales\"; \"Report\"; \"Q4\")", "-e", "XPEx_RunScript(\"Sales\"; \"Close\")"});
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.out, "0\n0\n");
+  EXPECT_NE(run.err.find("script: Sales / Report (Q4)\n"), std::string::npos) << run.err;
+  EXPECT_NE(run.err.find("script: Sales / Close\n"), std::string::npos) << run.err;
+}
+
+TEST_F(ServicesCommand, ClipboardTextAndFormats) {
+  CommandResult run = fmsim({"-e", "XPEx_ClipboardFormats() & \"|\" & XPEx_Clipboard()", "-e",
+                             "XPEx_SetClipboard(\"hi\") & XPEx_Clipboard()", "-e", "XPEx_ClipboardFormats()",
+                             "-e", "XPEx_SetClipboard(\"\") & \"[\" & XPEx_Clipboard() & \"]\""});
+  EXPECT_EQ(run.status, 0) << run.err;
+  // Unicode text first, then what the desktop makes of it: locale, ANSI and OEM text.
+  EXPECT_EQ(run.out, "|\nhi\n13\n16\n1\n7\n[]\n") << run.err;
+}
+
+TEST_F(ServicesCommand, WindowTitleAndRunTask) {
+  CommandResult run =
+      fmsim({"-e", "XPEx_WindowTitle()", "-e", "XPEx_RunTask(200)", "-e", "XPEx_WindowTitle()"});
+  EXPECT_EQ(run.status, 0) << run.err;
+  std::smatch match;
+  ASSERT_TRUE(std::regex_match(run.out, match,
+                               std::regex("FileMaker Pro - Untitled\n([0-9]+)\nFileMaker Pro - Untitled\n")))
+      << run.out;
+  // fmsim's timer messages reach FileMaker's window while the task runs, and the window's own count
+  // agrees with what the task runner counted.
+  EXPECT_GT(std::stoll(match[1].str()), 1) << run.out;
+  EXPECT_NE(run.err.find("fmsim: FileMaker's window handled " + match[1].str() + " messages\n"),
+            std::string::npos)
+      << run.err;
+  run = fmsim({"-e", "XPEx_RunTask(-1)"});
+  EXPECT_EQ(run.status, 1);
+}
+
+}  // namespace
+}  // namespace xplug::testing
