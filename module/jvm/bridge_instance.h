@@ -1,7 +1,6 @@
-// The class loader over the extracted plug-in jar, the bridge class loaded through it and the bridge
-// object, each made once per process and cached in jvmSession. Called with the calling thread's
-// environment by start-up, idle, preferences, shutdown and the function relay, on FileMaker's thread
-// (or a thread the relay attached); the first successful call does the work.
+// The class loader over the extracted plug-in jar, the bridge class and the bridge object, made once per
+// process and cached in jvmSession. Called by the lifecycle handlers and the relay with the calling
+// thread's environment, on FileMaker's thread or one the relay attached.
 #ifndef XPLUG_JVM_BRIDGE_INSTANCE_H
 #define XPLUG_JVM_BRIDGE_INSTANCE_H
 

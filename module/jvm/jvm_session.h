@@ -1,7 +1,6 @@
-// The state of the hosted Java VM shared by the VM hosting units and their callers (start-up, idle,
-// preferences, shutdown, the function relay): the runtime library and its entry points, the VM, the
-// last start-up error, the bridge class and object. One plain process-wide value, written without
-// locks on FileMaker's thread; never freed, so a later start-up in the process reuses it.
+// The hosted Java VM's state (runtime library and entry points, VM, last start-up error, bridge class
+// and object), shared by the VM hosting units, the lifecycle handlers and the relay. One process-wide
+// value, written without locks on FileMaker's thread and never freed, so a later start-up reuses it.
 #ifndef XPLUG_JVM_JVM_SESSION_H
 #define XPLUG_JVM_JVM_SESSION_H
 
