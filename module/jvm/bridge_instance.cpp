@@ -37,19 +37,36 @@ bool replaceJarPathByLongForm() {
   return true;
 }
 
+// The path part of the jar's URL: separators become "/", and every byte that a URL would read as
+// something else ("#", "%", "?", blanks) or that is not ASCII is written as %XX, which the class
+// loader decodes back into the path's bytes.
+std::string urlPathOf(const char* path) {
+  static constexpr char kHexDigits[] = "0123456789ABCDEF";
+  std::string urlPath;
+  for (const char* at = path; *at != '\0'; ++at) {
+    unsigned char c = static_cast<unsigned char>(*at);
+    if (c == static_cast<unsigned char>(platform::kPathSeparator) || c == '/') {
+      urlPath += '/';
+    } else if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+               std::strchr("-._~:!$&'()*+,;=@", c) != nullptr) {
+      urlPath += static_cast<char>(c);
+    } else {
+      urlPath += '%';
+      urlPath += kHexDigits[c >> 4];
+      urlPath += kHexDigits[c & 0xF];
+    }
+  }
+  return urlPath;
+}
+
 jobject makeClassLoader(JNIEnv* env) {
   if (writeAttachedJarFile() == 0) return nullptr;
   if (!replaceJarPathByLongForm()) return nullptr;
-  std::string urlPath = jarPath;
-  for (char& c : urlPath) {
-    if (c == platform::kPathSeparator) c = '/';
-  }
-
   LocalRef<jclass> urlClass(env, env->FindClass("java/net/URL"));
   if (failedWith(env, nullptr) || !urlClass) return nullptr;
   jmethodID urlConstructor = env->GetMethodID(urlClass.get(), "<init>", "(Ljava/lang/String;)V");
   if (failedWith(env, nullptr) || urlConstructor == nullptr) return nullptr;
-  std::string urlText = std::string(platform::kArchiveUrlPrefix) + urlPath;
+  std::string urlText = std::string(platform::kArchiveUrlPrefix) + urlPathOf(jarPath);
   LocalRef<jstring> urlString(env, env->NewStringUTF(urlText.c_str()));
   if (failedWith(env, nullptr) || !urlString) return nullptr;
   LocalRef<jobject> url(env, env->NewObject(urlClass.get(), urlConstructor, urlString.get()));

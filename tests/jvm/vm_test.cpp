@@ -164,6 +164,18 @@ TEST_F(VmScenarioTest, StartUpCreatesTheVmAndReturnsThePluginsAnswer) {
   EXPECT_EQ(environmentStatus(vm), JNI_OK);
 }
 
+TEST_F(VmScenarioTest, JarInAFolderWithUrlCharactersIsLoaded) {
+  // Characters a URL reads as something else, and one that is not ASCII.
+  fs::path temp = temp_ / "Temp #1 100% a?b \xC3\xBC";
+  fs::create_directories(temp);
+  ::setenv("TEMP", temp.c_str(), 1);
+  load(XPLUG_TEST_PROBE_MODULE);
+  EXPECT_EQ(driver_.startup(kFmxAppPro), 0);
+  finishCapture();
+  EXPECT_TRUE(fs::exists(temp / "JvmProbe.jar"));
+  EXPECT_EQ(probeLines().size(), 2u) << logOf("JVM Probe_FMPro.log");
+}
+
 TEST_F(VmScenarioTest, ExamplePluginStartsEndToEnd) {
   load(XPLUG_TEST_EXAMPLE_MODULE);
   EXPECT_EQ(driver_.startup(kFmxAppPro), 0);
