@@ -63,9 +63,11 @@ TEST_F(ServicesCommand, ClipboardTextAndFormats) {
 }
 
 TEST_F(ServicesCommand, WindowTitleAndRunTask) {
+  // With the module's console on standard error, where the VM's JNI checks would report too.
   CommandResult run =
-      fmsim({"-e", "XPEx_WindowTitle()", "-e", "XPEx_RunTask(200)", "-e", "XPEx_WindowTitle()"});
+      fmsim({"--log", "-e", "XPEx_WindowTitle()", "-e", "XPEx_RunTask(200)", "-e", "XPEx_WindowTitle()"});
   EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.err.find("WARNING"), std::string::npos) << run.err;
   std::smatch match;
   ASSERT_TRUE(std::regex_match(run.out, match,
                                std::regex("FileMaker Pro - Untitled\n([0-9]+)\nFileMaker Pro - Untitled\n")))
