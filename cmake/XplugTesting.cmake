@@ -6,13 +6,17 @@ function(xplug_add_gtest)
   cmake_parse_arguments(T "VM" "NAME" "SOURCES;LIBS;ENVIRONMENT" ${ARGN})
   add_executable(${T_NAME} ${T_SOURCES})
   target_link_libraries(${T_NAME} PRIVATE ${T_LIBS} GTest::gtest GTest::gtest_main GTest::gmock)
+  # Tests never write into the real home folder: HOME (the documents folder fmsim defaults to) and the
+  # Java preferences store that start-up touches both point into the build's test folder.
+  set(tmp ${CMAKE_BINARY_DIR}/test-tmp)
   set(env ${T_ENVIRONMENT})
-  list(APPEND env "XPLUG_TEST_TMP=${CMAKE_BINARY_DIR}/test-tmp")
+  list(APPEND env "XPLUG_TEST_TMP=${tmp}" "HOME=${tmp}/home" "XDG_DOCUMENTS_DIR=${tmp}/home/Documents")
+  set(java_options "-Djava.util.prefs.userRoot=${tmp}/prefs/user -Djava.util.prefs.systemRoot=${tmp}/prefs/system")
   if(T_VM)
     list(APPEND env "ASAN_OPTIONS=handle_segv=0:allow_user_segv_handler=1:detect_leaks=0"
-                    "JAVA_TOOL_OPTIONS=-Xcheck:jni")
+                    "JAVA_TOOL_OPTIONS=-Xcheck:jni ${java_options}")
   else()
-    list(APPEND env "ASAN_OPTIONS=detect_leaks=1")
+    list(APPEND env "ASAN_OPTIONS=detect_leaks=1" "JAVA_TOOL_OPTIONS=${java_options}")
   endif()
   gtest_discover_tests(${T_NAME} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60 TEST_LIST ${T_NAME}_TESTS
                        PROPERTIES TIMEOUT 300)
