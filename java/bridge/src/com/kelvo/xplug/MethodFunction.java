@@ -1,18 +1,18 @@
 package com.kelvo.xplug;
 
 import com.kelvo.xplug.types.FMData;
-import java.lang.invoke.MethodHandle;
-import java.lang.invoke.MethodHandles;
-import java.lang.invoke.MethodType;
 import java.lang.reflect.Array;
+import java.lang.reflect.InvocationTargetException;
 import java.lang.reflect.Method;
 import java.lang.reflect.Modifier;
 
 /**
  * A calculation function whose body is an annotated Java method. Everything the call needs (the method
- * handle, one conversion per parameter and one for the result) is worked out once, when the function is
- * registered; a call only converts and invokes. Built on FileMaker's thread during start-up; called on
- * the thread of each function call.
+ * made callable, one conversion per parameter and one for the result) is worked out once, when the
+ * function is registered; a call only converts and invokes. The method is called through core
+ * reflection rather than a method handle: adapting handles to a spread argument array spins dozens of
+ * classes while the plug-in starts, a large part of its start-up time, and a call costs about the same
+ * either way. Built on FileMaker's thread during start-up; called on the thread of each function call.
  */
 final class MethodFunction implements PluginFunction {
     // One slot of the method's parameter list.
@@ -27,21 +27,23 @@ final class MethodFunction implements PluginFunction {
     final int flags;
 
     private final String methodText;
-    private final MethodHandle invoker;
+    private final Method method;
+    private final Object target;
     private final int[] slotKinds;
     private final ValueConversions.Reader[] readers;
     private final Class<?> trailingElementType;
     private final int fixedValueCount;
     private final ValueConversions.Writer writer;
 
-    private MethodFunction(XFunction annotation, Method method, MethodHandle invoker, int[] slotKinds,
+    private MethodFunction(XFunction annotation, Method method, Object target, int[] slotKinds,
                            ValueConversions.Reader[] readers, Class<?> trailingElementType, int fixedValueCount,
                            int minParameters, int maxParameters, ValueConversions.Writer writer) {
         this.name = annotation.name();
         this.prototype = annotation.prototype();
         this.flags = annotation.flags();
         this.methodText = method.toString();
-        this.invoker = invoker;
+        this.method = method;
+        this.target = target;
         this.slotKinds = slotKinds;
         this.readers = readers;
         this.trailingElementType = trailingElementType;
@@ -116,22 +118,16 @@ final class MethodFunction implements PluginFunction {
                                                + " takes " + values);
         }
 
-        MethodHandle handle;
         try {
             if (!Modifier.isPublic(method.getModifiers())
                 || !Modifier.isPublic(method.getDeclaringClass().getModifiers())) {
                 method.setAccessible(true);
             }
-            handle = MethodHandles.lookup().unreflect(method);
-        } catch (IllegalAccessException | RuntimeException failure) {
+        } catch (RuntimeException failure) {
             throw new IllegalArgumentException(where + ": the bridge may not call the method", failure);
         }
-        if (!isStatic) {
-            handle = handle.bindTo(target);
-        }
-        handle = handle.asType(MethodType.genericMethodType(types.length))
-                         .asSpreader(Object[].class, types.length);
-        return new MethodFunction(annotation, method, handle, kinds, readers, trailing, values, min, max, writer);
+        return new MethodFunction(annotation, method, isStatic ? null : target, kinds, readers, trailing, values,
+                                  min, max, writer);
     }
 
     @Override
@@ -154,10 +150,16 @@ final class MethodFunction implements PluginFunction {
         }
         Object value;
         try {
-            value = (Object) invoker.invokeExact(arguments);
-        } catch (Exception | Error failure) {
-            throw failure;
-        } catch (Throwable failure) {
+            value = method.invoke(target, arguments);
+        } catch (InvocationTargetException thrown) {
+            // The method's own failure goes on as the method threw it, as the callers' handlers expect.
+            Throwable failure = thrown.getCause();
+            if (failure instanceof Exception) {
+                throw (Exception) failure;
+            }
+            if (failure instanceof Error) {
+                throw (Error) failure;
+            }
             throw new IllegalStateException(methodText + " threw " + failure, failure);
         }
         writer.write(result, value);
