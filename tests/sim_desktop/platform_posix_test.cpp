@@ -124,6 +124,25 @@ TEST_F(PlatformPosixTest, ModuleFileNameComesFromTheLoadedLibrary) {
   EXPECT_EQ(loadLibrary(u""), nullptr);
 }
 
+TEST_F(PlatformPosixTest, ModuleLoadedByARelativePathReportsItsFullPath) {
+  Dl_info info{};
+  ASSERT_NE(::dladdr(reinterpret_cast<void*>(&simdesktop::resetDesktop), &info), 0);
+  char folderTemplate[] = "/tmp/xplug-relative-XXXXXX";
+  ASSERT_NE(::mkdtemp(folderTemplate), nullptr);
+  const std::string folder = folderTemplate;
+  ASSERT_EQ(std::system(("cp '" + std::string(info.dli_fname) + "' '" + folder + "/relative.so'").c_str()),
+            0);
+  char* previous = ::getcwd(nullptr, 0);
+  ASSERT_EQ(::chdir(folder.c_str()), 0);
+  void* handle = loadLibrary(u"./relative.so");
+  ASSERT_EQ(::chdir(previous), 0);
+  std::free(previous);
+  ASSERT_NE(handle, nullptr);
+  EXPECT_EQ(moduleFileName(reinterpret_cast<uintptr_t>(handle)),
+            std::optional<std::string>(folder + "/relative.so"));
+  std::system(("rm -rf '" + folder + "'").c_str());
+}
+
 TEST_F(PlatformPosixTest, LongPathNameResolvesLinksAndDots) {
   std::string real = folder_ + "/real";
   std::filesystem::create_directories(real);

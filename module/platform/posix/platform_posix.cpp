@@ -11,6 +11,7 @@
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
+#include <filesystem>
 #include <memory>
 
 #include "platform/platform.h"
@@ -188,7 +189,20 @@ std::optional<std::string> moduleFileName(uintptr_t instance) {
       map->l_name[0] == '\0') {
     return std::nullopt;
   }
-  return std::string(map->l_name);
+  std::string path(map->l_name);
+  // A host that loaded the module by a relative path gets the full path back, as Windows reports it:
+  // Java binds the module's natives only through an absolute path. The loader recorded the folder the
+  // module came from when it was loaded, whatever the current folder is now.
+  if (path.front() != '/') {
+    char origin[PATH_MAX] = {};
+    if (::dlinfo(reinterpret_cast<void*>(instance), RTLD_DI_ORIGIN, origin) != 0 || origin[0] != '/') {
+      return std::nullopt;
+    }
+    const size_t slash = path.rfind('/');
+    const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+    path = (std::filesystem::path(origin) / name).lexically_normal().string();
+  }
+  return path;
 }
 
 std::optional<std::string> longPathName(const std::string& path) {
