@@ -65,7 +65,10 @@ bool copyToEnd(std::FILE* from, std::FILE* to) {
 int writeAttachedJarFileOrThrow() {
   if (currentCallRecord == nullptr) return 0;
   std::optional<std::string> moduleName = platform::moduleFileName(currentCallRecord->instanceID);
-  if (!moduleName || moduleName->empty()) return 0;
+  if (!moduleName || moduleName->empty()) {
+    logMessage("writeAttachedJarFile: the module's own file name cannot be found\n");
+    return 0;
+  }
   if (moduleName->size() >= kJarPathCapacity) {
     logMessage("writeAttachedJarFile: module path is longer than %u bytes: %s\n",
                static_cast<unsigned>(kJarPathCapacity - 1), moduleName->c_str());
@@ -74,7 +77,11 @@ int writeAttachedJarFileOrThrow() {
   modulePath = *moduleName;
 
   const std::optional<std::string> copyPath = copyPathFor(modulePath, temporaryFolder());
-  if (!copyPath) return 0;
+  if (!copyPath) {
+    logMessage("writeAttachedJarFile: the module file name has no extension to replace with .jar: %s\n",
+               modulePath.c_str());
+    return 0;
+  }
   if (copyPath->size() >= kJarPathCapacity) {
     logMessage("writeAttachedJarFile: jar path is longer than %u bytes: %s\n",
                static_cast<unsigned>(kJarPathCapacity - 1), copyPath->c_str());

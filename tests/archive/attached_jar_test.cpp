@@ -194,11 +194,16 @@ TEST_F(AttachedJarTest, RefusedPathsWriteNothing) {
     const char* what;
     std::string module;
     std::string temp;
+    std::string line;
   };
   const Case cases[] = {
-      {"module file name without an extension", folder_ + "/plugins.d/Example", temp_},
-      {"module path of 260 bytes or more", longFolder + "/Example.fmx", temp_},
-      {"copy path longer than 259 bytes", folder_ + "/Example.fmx", longFolder},
+      {"module file name without an extension", folder_ + "/plugins.d/Example", temp_,
+       "writeAttachedJarFile: the module file name has no extension to replace with .jar: " + folder_ +
+           "/plugins.d/Example"},
+      {"module path of 260 bytes or more", longFolder + "/Example.fmx", temp_,
+       "writeAttachedJarFile: module path is longer than 259 bytes: " + longFolder + "/Example.fmx"},
+      {"copy path longer than 259 bytes", folder_ + "/Example.fmx", longFolder,
+       "writeAttachedJarFile: jar path is longer than 259 bytes: " + longFolder + "/Example.jar"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -206,7 +211,9 @@ TEST_F(AttachedJarTest, RefusedPathsWriteNothing) {
     installPackedModule(c.module, kJarBytes);
     setenv("TEMP", c.temp.c_str(), 1);
     std::strcpy(jarPath, "earlier");
+    test::startLogCapture();
     EXPECT_EQ(writeAttachedJarFile(), 0);
+    EXPECT_EQ(test::stopLogCapture(), std::vector<std::string>{c.line});
     EXPECT_STREQ(jarPath, "earlier");
     EXPECT_FALSE(jarWritten);
     EXPECT_EQ(jarsIn(c.temp), std::vector<std::string>{});
@@ -219,7 +226,10 @@ TEST_F(AttachedJarTest, NoHostCallOrUnknownInstanceEndsWithoutACopy) {
   EXPECT_EQ(writeAttachedJarFile(), 0);
   currentCallRecord = &record_;
   record_.instanceID = 0;
+  test::startLogCapture();
   EXPECT_EQ(writeAttachedJarFile(), 0);
+  EXPECT_EQ(test::stopLogCapture(),
+            std::vector<std::string>{"writeAttachedJarFile: the module's own file name cannot be found"});
   EXPECT_FALSE(jarWritten);
   EXPECT_EQ(jarsIn(temp_), std::vector<std::string>{});
 }
