@@ -58,6 +58,10 @@ constexpr char kUsage[] =
     "  --registry FILE    load registry values from FILE (applied after the defaults)\n"
     "  --help             this text\n"
     "\n"
+    "FileMaker's main window, \"FileMaker Pro - Untitled\", is in front; while a plug-in runs a message\n"
+    "loop on FileMaker's thread it receives a timer message every 5 ms. Script starts are printed on\n"
+    "standard error as 'script: FILE / SCRIPT (PARAMETER)'.\n"
+    "\n"
     "Exit status: 0 when every calculation succeeded, 1 when one failed, 2 for a usage or set-up error.\n";
 
 struct Options {
