@@ -38,6 +38,8 @@ public final class PluginBridge {
     private final short applicationType;
     private final BridgeLog log;
     private final Attributes manifest;
+    // Read once: functions may ask for it on every call, and each lookup of a manifest key interns the key.
+    private final String pluginVersion;
     private final Plugin plugin;
     private volatile FunctionRegistry functions;
     // The host's current-environment callback from the latest host call that carried one; evaluations
@@ -54,6 +56,8 @@ public final class PluginBridge {
         this.jarPath = separator < 0 ? bundlePath : bundlePath.substring(separator + 1);
         bindNatives();
         this.manifest = readManifest();
+        String version = getManifestValue(PLUGIN_VERSION_KEY);
+        this.pluginVersion = version == null ? "" : version;
         this.plugin = loadPlugin();
     }
 
@@ -140,8 +144,7 @@ public final class PluginBridge {
 
     /** The plug-in's version text from the manifest ("plugin-version"), or empty. */
     public String getPluginVersion() {
-        String version = getManifestValue(PLUGIN_VERSION_KEY);
-        return version == null ? "" : version;
+        return pluginVersion;
     }
 
     /** The plug-in object, or null when it could not be loaded. */
