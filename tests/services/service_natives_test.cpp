@@ -281,6 +281,17 @@ TEST_F(ServiceNativesTest, TaskRunsOnTheEventThreadWhileFileMakersThreadPumps) {
   expectNothingLeft();
 }
 
+// No window was in front at any function call: no loop could serve FileMaker's window, so the task runs
+// while FileMaker's thread just waits for it.
+TEST_F(ServiceNativesTest, TaskWithoutFileMakersWindowRunsWithoutALoop) {
+  EXPECT_EQ(run("task", {"10"}), "xplug-event-thread|0");
+  EXPECT_EQ(
+      count(logFiles(), "FileMaker's window 0 is not this thread's; the task runs without a message loop"),
+      1u)
+      << logFiles();
+  expectNothingLeft();
+}
+
 TEST_F(ServiceNativesTest, LoopNativesFromJava) {
   RecordingWindow fileMaker;
   fileMaker.create();
