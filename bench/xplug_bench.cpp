@@ -12,6 +12,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <cstdarg>
 #include <cstdint>
 #include <cstdio>
@@ -233,13 +234,13 @@ void jniBaseline(benchmark::State& state) {
   FmxDataVect* parameters = fmsim::makeDataVect({});
   HostErrorRecord error{1, 0};
   for (auto _ : state) {
-    const uint32_t count = FM_DataVect_Size(parameters, &error);
-    jlong handles[16];
-    for (uint32_t i = 0; i < count && i < 16; ++i) {
+    std::array<jlong, 16> handles{};
+    const uint32_t count = std::min<uint32_t>(FM_DataVect_Size(parameters, &error), handles.size());
+    for (uint32_t i = 0; i < count; ++i) {
       handles[i] = static_cast<jlong>(reinterpret_cast<intptr_t>(FM_DataVect_At(parameters, i, &error)));
     }
     jlongArray array = env->NewLongArray(static_cast<jsize>(count));
-    env->SetLongArrayRegion(array, 0, static_cast<jsize>(count), handles);
+    env->SetLongArrayRegion(array, 0, static_cast<jsize>(count), handles.data());
     jshort answer = env->CallShortMethod(session->baseline, session->baselineDoFunction, jshort{1}, array,
                                          jlong{0}, JNI_FALSE, jlong{0}, jlong{0});
     if (env->ExceptionCheck()) {
