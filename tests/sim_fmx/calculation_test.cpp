@@ -157,6 +157,8 @@ TEST_F(CalculationTest, PluginFunctionsGetTheirParametersAndParameterCountsAreEn
   EXPECT_EQ(shown("xp_join ( 1 + 1 ; \"b\" ) & \"!\""), "3:2|b!");
   EXPECT_EQ(shown("XP_Any ( )"), "4:");
   EXPECT_EQ(shown("XP_Any ( 1 ; 2 ; 3 ; 4 ; 5 )"), "4:1|2|3|4|5");
+  EXPECT_EQ(shown("XP_Any & \"!\""), "4:!") << "a function without required parameters needs no brackets";
+  EXPECT_EQ(fmsim::evaluate("XP_Join & 1").code, fmsim::kCalcFieldMissing) << "one with required ones does";
   EXPECT_EQ(fmsim::evaluate("XP_Join ( )").code, fmsim::kCalcTooFewParameters);
   EXPECT_EQ(fmsim::evaluate("XP_Join ( 1 ; 2 ; 3 )").code, fmsim::kCalcTooManyParameters);
   EXPECT_EQ(fmsim::totalLiveCount(), 0) << "the engine deletes what it made for each call";
@@ -204,9 +206,6 @@ TEST_F(CalculationTest, StylesAndContainersPassThroughFunctionsAndOperators) {
         fmsim::deleteData(source);
         return static_cast<int16_t>(err.code);
       });
-  EXPECT_EQ(fmsim::evaluateInto(u"Upper ( XP_Echo ( XP_First ) ) & \"c\"", nullptr, result),
-            fmsim::kCalcFieldMissing)
-      << "a function is called with parentheses";
   EXPECT_EQ(fmsim::evaluateInto(u"Upper ( XP_Echo ( XP_First ( ) ) ) & \"c\"", nullptr, result), 0);
   EXPECT_EQ(fmsim::textUnits(result), u"ABc");
   std::vector<fmsim::CharStyle> styles = fmsim::textStyles(result);

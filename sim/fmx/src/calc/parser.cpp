@@ -445,7 +445,18 @@ class Parser {
           return node;
         }
       }
-      throw CalcError{kCalcFieldMissing};
+      // A function that takes no parameters is written without brackets, as FileMaker writes them.
+      std::optional<RegisteredFunction> function;
+      {
+        auto lock = hostLock();
+        function = findFunctionLocked(written);
+      }
+      if (!function || function->minArgs > 0) throw CalcError{kCalcFieldMissing};
+      auto node = std::make_unique<Node>();
+      node->kind = Node::Kind::External;
+      node->name = written;
+      node->function = *function;
+      return node;
     }
     advance();
     if (folded == u"LET") return let();
