@@ -55,7 +55,7 @@ TEST_F(ServicesCommand, RunScriptShowsTheScriptStart) {
 
 TEST_F(ServicesCommand, ClipboardTextAndFormats) {
   CommandResult run = fmsim({"-e", "XPEx_ClipboardFormats() & \"|\" & XPEx_Clipboard()", "-e",
-                             "XPEx_SetClipboard(\"hi\") & XPEx_Clipboard()", "-e", "XPEx_ClipboardFormats()",
+                             "XPEx_SetClipboard(\"hi\") & XPEx_Clipboard", "-e", "XPEx_ClipboardFormats",
                              "-e", "XPEx_SetClipboard(\"\") & \"[\" & XPEx_Clipboard() & \"]\""});
   EXPECT_EQ(run.status, 0) << run.err;
   // Unicode text first, then what the desktop makes of it: locale, ANSI and OEM text.
