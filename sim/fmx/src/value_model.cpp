@@ -435,38 +435,31 @@ int64_t textToMicros(const std::u16string& text, bool dateFirst) {
   return numberToMicros(parseNumberText(text), dateFirst ? kMicrosPerDay : kMicrosPerSecond);
 }
 
-}  // namespace
-
-int64_t asDateMicros(const Value& value) {
+// A value as a moment: moments as they are; text and numbers read as days (a date's view) or seconds.
+int64_t momentMicros(const Value& value, bool numbersCountDays) {
   switch (value.type) {
     case kFmxTypeDate:
     case kFmxTypeTime:
     case kFmxTypeTimeStamp:
       return value.micros;
     case kFmxTypeText:
-      return textToMicros(value.text.units, true);
+      return textToMicros(value.text.units, numbersCountDays);
     case kFmxTypeNumber:
     case kFmxTypeBoolean:
-      return numberToMicros(value.number, kMicrosPerDay);
+      return numberToMicros(value.number, numbersCountDays ? kMicrosPerDay : kMicrosPerSecond);
     default:
       return 0;
   }
 }
 
+}  // namespace
+
+int64_t asDateMicros(const Value& value) {
+  return momentMicros(value, true);
+}
+
 int64_t asTimeStampMicros(const Value& value) {
-  switch (value.type) {
-    case kFmxTypeDate:
-    case kFmxTypeTime:
-    case kFmxTypeTimeStamp:
-      return value.micros;
-    case kFmxTypeText:
-      return textToMicros(value.text.units, false);
-    case kFmxTypeNumber:
-    case kFmxTypeBoolean:
-      return numberToMicros(value.number, kMicrosPerSecond);
-    default:
-      return 0;
-  }
+  return momentMicros(value, false);
 }
 
 std::vector<Stream> asStreams(const Value& value) {
