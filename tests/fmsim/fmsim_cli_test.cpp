@@ -1,47 +1,23 @@
 // The fmsim command as users run it: results on standard output, errors and exit status, the plug-in's
 // strings, and where its log goes.
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
-#include "run_fmsim.h"
+#include "testsupport/fmsim_command_test.h"
+#include "testsupport/read_file.h"
 
 namespace xplug::testing {
 namespace {
 
 namespace fs = std::filesystem;
 
-std::string readFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
-class FmsimCommand : public ::testing::Test {
+class FmsimCommand : public FmsimCommandTest {
  protected:
-  void SetUp() override {
-    const char* base = std::getenv("XPLUG_TEST_TMP");
-    fs::create_directories(base != nullptr ? base : "/tmp");
-    std::string pattern = std::string(base != nullptr ? base : "/tmp") + "/fmsim-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-    root_ = pattern;
-    fs::create_directories(root_ / "temp");
-  }
-  void TearDown() override { fs::remove_all(root_); }
-
-  CommandResult fmsim(std::vector<std::string> arguments) {
-    arguments.insert(arguments.begin(), {"--documents", (root_ / "documents").string()});
-    return runCommand(FMSIM_PATH, arguments, {"TEMP=" + (root_ / "temp").string()});
-  }
-  fs::path logFolder() const { return root_ / "documents" / "KvtPlugin Logs"; }
-
-  fs::path root_;
+  FmsimCommand() : FmsimCommandTest("fmsim-") {}
 };
 
 TEST_F(FmsimCommand, EvaluatesCalculationsWithoutAPlugin) {

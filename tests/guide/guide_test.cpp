@@ -3,27 +3,20 @@
 // checked with fmsim. The outputs the guide shows are compared with what the tools print, so the guide
 // cannot drift from the tools.
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
-#include "run_fmsim.h"
+#include "testsupport/read_file.h"
+#include "testsupport/run_command.h"
+#include "testsupport/test_folder.h"
 
 namespace xplug::testing {
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string readFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
 
 // The manifest the guide writes with xplug-jar, in the guide's order.
 const std::vector<std::string> kManifestEntries = {
@@ -41,12 +34,8 @@ std::string describe(const CommandResult& run) {
 class GuideWalkthrough : public ::testing::Test {
  protected:
   void SetUp() override {
-    const char* base = std::getenv("XPLUG_TEST_TMP");
-    const std::string folder = base != nullptr ? base : "/tmp";
-    fs::create_directories(folder);
-    std::string pattern = folder + "/guide-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-    root_ = pattern;
+    root_ = makeTestFolder("guide-");
+    ASSERT_FALSE(root_.empty());
     for (const char* sub : {"work", "temp", "home", "documents", "appdata"})
       fs::create_directories(root_ / sub);
     guide_ = readFile(GUIDE_PATH);

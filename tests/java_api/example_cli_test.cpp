@@ -1,50 +1,25 @@
 // The example plug-in's functions as users call them through the fmsim command: results, chosen error
 // codes, Java exceptions with their stack trace in the log, and the registered function list.
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <utility>
 #include <vector>
 
-#include "run_fmsim.h"
+#include "testsupport/fmsim_command_test.h"
+#include "testsupport/read_file.h"
 
 namespace xplug::testing {
 namespace {
 
 namespace fs = std::filesystem;
 
-std::string readFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
-class JavaApiExampleCommand : public ::testing::Test {
+class JavaApiExampleCommand : public FmsimCommandTest {
  protected:
-  void SetUp() override {
-    const char* base = std::getenv("XPLUG_TEST_TMP");
-    fs::create_directories(base != nullptr ? base : "/tmp");
-    std::string pattern = std::string(base != nullptr ? base : "/tmp") + "/java-api-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-    root_ = pattern;
-    fs::create_directories(root_ / "temp");
-  }
-  void TearDown() override { fs::remove_all(root_); }
+  JavaApiExampleCommand() : FmsimCommandTest("java-api-") {}
 
-  CommandResult fmsim(std::vector<std::string> arguments) {
-    arguments.insert(arguments.begin(), {"--documents", (root_ / "documents").string()});
-    return runCommand(FMSIM_PATH, arguments, {"TEMP=" + (root_ / "temp").string()});
-  }
-  std::string pluginLog() const {
-    return readFile(root_ / "documents" / "KvtPlugin Logs" / "XPlug Example_FMPro.log");
-  }
-
-  fs::path root_;
+  std::string pluginLog() const { return readFile(logFolder() / "XPlug Example_FMPro.log"); }
 };
 
 TEST_F(JavaApiExampleCommand, FunctionsGiveTheirResults) {

@@ -1,38 +1,20 @@
 // The example plug-in's service functions as users call them through the fmsim command: evaluation,
 // script starts, the clipboard, FileMaker's window and a task while FileMaker's thread pumps messages.
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
 #include <filesystem>
 #include <regex>
 #include <string>
 #include <vector>
 
-#include "run_fmsim.h"
+#include "testsupport/fmsim_command_test.h"
 
 namespace xplug::testing {
 namespace {
 
-namespace fs = std::filesystem;
-
-class ServicesCommand : public ::testing::Test {
+class ServicesCommand : public FmsimCommandTest {
  protected:
-  void SetUp() override {
-    const char* base = std::getenv("XPLUG_TEST_TMP");
-    fs::create_directories(base != nullptr ? base : "/tmp");
-    std::string pattern = std::string(base != nullptr ? base : "/tmp") + "/services-cli-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-    root_ = pattern;
-    fs::create_directories(root_ / "temp");
-  }
-  void TearDown() override { fs::remove_all(root_); }
-
-  CommandResult fmsim(std::vector<std::string> arguments) {
-    arguments.insert(arguments.begin(), {"--documents", (root_ / "documents").string()});
-    return runCommand(FMSIM_PATH, arguments, {"TEMP=" + (root_ / "temp").string()});
-  }
-
-  fs::path root_;
+  ServicesCommand() : FmsimCommandTest("services-cli-") {}
 };
 
 TEST_F(ServicesCommand, EvalEvaluatesInTheCurrentContext) {

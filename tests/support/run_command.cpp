@@ -1,4 +1,4 @@
-#include "run_fmsim.h"
+#include "testsupport/run_command.h"
 
 #include <fcntl.h>
 #include <poll.h>

@@ -1,6 +1,7 @@
-// Runs the fmsim command as a child process and captures what it prints, for the command-line tests.
-#ifndef XPLUG_TESTS_FMSIM_RUN_FMSIM_H
-#define XPLUG_TESTS_FMSIM_RUN_FMSIM_H
+// Runs a command (fmsim, the tools, the JDK's compiler) as a child process and captures what it prints, for
+// the command-line tests. Any thread; the child gets this process's environment plus the given entries.
+#ifndef XPLUG_TESTS_SUPPORT_RUN_COMMAND_H
+#define XPLUG_TESTS_SUPPORT_RUN_COMMAND_H
 
 #include <string>
 #include <utility>
@@ -21,4 +22,4 @@ CommandResult runCommand(const std::string& program, const std::vector<std::stri
 
 }  // namespace xplug::testing
 
-#endif  // XPLUG_TESTS_FMSIM_RUN_FMSIM_H
+#endif  // XPLUG_TESTS_SUPPORT_RUN_COMMAND_H

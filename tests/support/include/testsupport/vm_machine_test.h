@@ -1,0 +1,60 @@
+// The base fixture of the tests that start a Java VM in their own process: a private folder, the
+// simulated machine set up as an installed one (documents folder, shared application data, the Java
+// runtime, TEMP, the VM's options), the console captured, and the VM's JNI-check reports failing the
+// test. Test threads only; one such test per process, since the VM outlives the test.
+#ifndef XPLUG_TESTS_SUPPORT_VM_MACHINE_TEST_H
+#define XPLUG_TESTS_SUPPORT_VM_MACHINE_TEST_H
+
+#include <gtest/gtest.h>
+#include <jni.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace xplug::testing {
+
+// What the fixtures of the VM test areas choose differently.
+struct VmMachineOptions {
+  // Names the test's folder, so that a folder left behind tells which area made it.
+  std::string folderStem;
+  // Adds -Xcheck:jni to the VM's options when the environment does not ask for it already, so that the
+  // checks run however the test is started.
+  bool requireJniChecks = true;
+  // Console texts that fail the test: what the VM's JNI checks print on a misuse.
+  std::vector<std::string> consoleFailures = {"WARNING", "FATAL ERROR"};
+  // Prints the captured console when the test failed, since failure messages printed while capturing
+  // would be lost otherwise.
+  bool printConsoleOnFailure = true;
+  // Removes the test's folder after the test; left when the VM still writes there until the process ends.
+  bool removeFolder = false;
+};
+
+class VmMachineTest : public ::testing::Test {
+ protected:
+  explicit VmMachineTest(VmMachineOptions options) : options_(std::move(options)) {}
+
+  // Set-up and capture; a fixture that adds to it calls this first and stops on a fatal failure.
+  void SetUp() override;
+  // Ends the capture and checks the console.
+  void TearDown() override;
+
+  // Ends the capture, so that the test can read stdout_ and stderr_; later calls do nothing.
+  void finishCapture();
+
+  std::filesystem::path temp_;
+  bool capturing_ = false;
+  std::string stdout_;
+  std::string stderr_;
+
+ private:
+  VmMachineOptions options_;
+};
+
+// The VM the module created in this process, found the way any native code would: through the runtime
+// library under `javaHome`, already loaded. Null when there is none.
+JavaVM* createdJavaVm(const std::string& javaHome);
+
+}  // namespace xplug::testing
+
+#endif  // XPLUG_TESTS_SUPPORT_VM_MACHINE_TEST_H
