@@ -2,35 +2,28 @@
 // driver, the running VM and bridge reused after shutdown, idle on a thread that was not attached, a
 // jar without the bridge classes, and a plug-in whose start-up throws. Every run is checked for JNI
 // warnings, since the VM runs with -Xcheck:jni.
-#include <dlfcn.h>
 #include <gtest/gtest.h>
 #include <jni.h>
 #include <stdlib.h>
 
-#include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
 
-#include "fmsim/desktop_setup.h"
 #include "fmsim/host_driver.h"
 #include "fmx/fmx_extern.h"
-#include "simdesktop/registry.h"
 #include "simdesktop/user_interface.h"
+#include "testsupport/read_file.h"
+#include "testsupport/vm_machine_test.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
-std::string readFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream content;
-  content << in.rdbuf();
-  return content.str();
-}
+using xplug::testing::createdJavaVm;
+using xplug::testing::readFile;
 
 std::vector<std::string> linesOf(const std::string& text) {
   std::vector<std::string> lines;
@@ -46,18 +39,9 @@ std::size_t countOf(const std::string& text, const std::string& part) {
   return count;
 }
 
-// The VM the module created in this process, found the way any native code would.
+// The VM the module created in this process.
 JavaVM* createdVm() {
-  std::string library = std::string(XPLUG_TEST_JAVA_HOME) + "/lib/server/libjvm.so";
-  void* handle = ::dlopen(library.c_str(), RTLD_LAZY | RTLD_NOLOAD);
-  if (handle == nullptr) return nullptr;
-  auto getCreated =
-      reinterpret_cast<jint(JNICALL*)(JavaVM**, jsize, jsize*)>(::dlsym(handle, "JNI_GetCreatedJavaVMs"));
-  ::dlclose(handle);
-  JavaVM* vm = nullptr;
-  jsize count = 0;
-  if (getCreated == nullptr || getCreated(&vm, 1, &count) != JNI_OK || count < 1) return nullptr;
-  return vm;
+  return createdJavaVm(XPLUG_TEST_JAVA_HOME);
 }
 
 jint environmentStatus(JavaVM* vm) {
@@ -65,54 +49,25 @@ jint environmentStatus(JavaVM* vm) {
   return vm->GetEnv(&env, JNI_VERSION_1_4);
 }
 
-class VmScenarioTest : public ::testing::Test {
+class VmScenarioTest : public xplug::testing::VmMachineTest {
  protected:
-  void SetUp() override {
-    const char* base = std::getenv("XPLUG_TEST_TMP");
-    fs::path root = base != nullptr && *base != '\0' ? fs::path(base) : fs::temp_directory_path();
-    fs::create_directories(root);
-    std::string pattern = (root / "jvm-vm-XXXXXX").string();
-    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-    temp_ = pattern;
+  // The JNI checks come from the test's environment, and the console is checked for the VM's own
+  // reports of a misuse.
+  VmScenarioTest()
+      : VmMachineTest({.folderStem = "jvm-vm-",
+                       .requireJniChecks = false,
+                       .consoleFailures = {"WARNING in native method", "exceeds capacity",
+                                           "FATAL ERROR in native method"},
+                       .printConsoleOnFailure = false,
+                       // The VM keeps running in this process; its files are left for the process's end.
+                       .removeFolder = false}) {}
 
-    simdesktop::clearRegistry();
+  void SetUp() override {
+    VmMachineTest::SetUp();
+    if (HasFatalFailure()) return;
     simdesktop::clearMessageBoxes();
-    fmsim::registerDocumentsFolder((temp_ / "Documents").string());
-    fs::create_directories(temp_ / "ProgramData");
-    fmsim::registerCommonAppData((temp_ / "ProgramData").string());
-    std::string error;
-    ASSERT_TRUE(fmsim::registerJavaRuntime(XPLUG_TEST_JAVA_HOME, error)) << error;
-    fs::create_directories(temp_ / "Temp");
-    ::setenv("TEMP", (temp_ / "Temp").c_str(), 1);
     ::setenv("XPLUG_PROBE_OUT", probeFile().c_str(), 1);
     ::unsetenv("XPLUG_PROBE_MODE");
-    // The preferences root the module asks for would otherwise be made in the real home folder.
-    const char* tool = std::getenv("JAVA_TOOL_OPTIONS");
-    std::string options = tool != nullptr ? tool : "";
-    options += " -Djava.util.prefs.userRoot=" + (temp_ / "prefs").string();
-    ::setenv("JAVA_TOOL_OPTIONS", options.c_str(), 1);
-
-    ::testing::internal::CaptureStdout();
-    ::testing::internal::CaptureStderr();
-    capturing_ = true;
-  }
-
-  void TearDown() override {
-    finishCapture();
-    // Under -Xcheck:jni the VM reports every JNI misuse on its console.
-    for (const std::string* output : {&stdout_, &stderr_}) {
-      EXPECT_EQ(output->find("WARNING in native method"), std::string::npos) << *output;
-      EXPECT_EQ(output->find("exceeds capacity"), std::string::npos) << *output;
-      EXPECT_EQ(output->find("FATAL ERROR in native method"), std::string::npos) << *output;
-    }
-    // The VM keeps running in this process; its files under temp_ are left for the process's end.
-  }
-
-  void finishCapture() {
-    if (!capturing_) return;
-    capturing_ = false;
-    stdout_ = ::testing::internal::GetCapturedStdout();
-    stderr_ = ::testing::internal::GetCapturedStderr();
   }
 
   void load(const char* module) {
@@ -128,11 +83,7 @@ class VmScenarioTest : public ::testing::Test {
     return readFile(temp_ / "Documents" / "KvtPlugin Logs" / fileName);
   }
 
-  fs::path temp_;
   fmsim::HostDriver driver_;
-  bool capturing_ = false;
-  std::string stdout_;
-  std::string stderr_;
 };
 
 TEST_F(VmScenarioTest, StartUpCreatesTheVmAndReturnsThePluginsAnswer) {

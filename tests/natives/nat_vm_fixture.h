@@ -8,20 +8,16 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
-#include <cstdio>
-#include <cstdlib>
-#include <filesystem>
 #include <initializer_list>
 #include <string>
 #include <vector>
 
 #include "fmsim/calculation.h"
-#include "fmsim/desktop_setup.h"
 #include "fmsim/host_driver.h"
 #include "fmsim/test_support.h"
 #include "fmsim/values.h"
 #include "fmx/fmx_extern.h"
-#include "simdesktop/registry.h"
+#include "testsupport/vm_machine_test.h"
 
 namespace xplug::test {
 
@@ -42,63 +38,21 @@ struct FunctionOutcome {
   std::string text() const { return fmsim::displayText(result); }
 };
 
-class NatVmTest : public ::testing::Test {
+class NatVmTest : public xplug::testing::VmMachineTest {
  protected:
+  NatVmTest() : VmMachineTest({.folderStem = "natives-"}) {}
+
   void SetUp() override {
-    namespace fs = std::filesystem;
-    const char* base = std::getenv("XPLUG_TEST_TMP");
-    fs::path root = base != nullptr && *base != '\0' ? fs::path(base) : fs::temp_directory_path();
-    fs::create_directories(root);
-    std::string pattern = (root / "natives-XXXXXX").string();
-    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-    temp_ = pattern;
-
-    simdesktop::clearRegistry();
-    fmsim::registerDocumentsFolder((temp_ / "Documents").string());
-    fs::create_directories(temp_ / "ProgramData");
-    fmsim::registerCommonAppData((temp_ / "ProgramData").string());
-    std::string error;
-    ASSERT_TRUE(fmsim::registerJavaRuntime(XPLUG_TEST_JAVA_HOME, error)) << error;
-    fs::create_directories(temp_ / "Temp");
-    ::setenv("TEMP", (temp_ / "Temp").c_str(), 1);
+    VmMachineTest::SetUp();
+    if (HasFatalFailure()) return;
     ::setenv("XPLUG_NATTEST_HOOKS", XPLUG_TEST_HOOKS, 1);
-    // The preferences root the module asks for would otherwise be made in the real home folder. The
-    // VM's JNI checks are asked for here too, so that they run however the test is started.
-    const char* tool = std::getenv("JAVA_TOOL_OPTIONS");
-    std::string options = tool != nullptr ? tool : "";
-    if (options.find("-Xcheck:jni") == std::string::npos) options += " -Xcheck:jni";
-    options += " -Djava.util.prefs.userRoot=" + (temp_ / "prefs").string();
-    ::setenv("JAVA_TOOL_OPTIONS", options.c_str(), 1);
-
-    ::testing::internal::CaptureStdout();
-    ::testing::internal::CaptureStderr();
-    capturing_ = true;
-
+    std::string error;
     ASSERT_TRUE(driver_.load(XPLUG_TEST_NATIVES_MODULE, error)) << error;
     driver_.getString(kFmxStringName);
     ASSERT_EQ(driver_.startup(kFmxAppPro), 0);
     // Objects made during start-up stay until the first function call or idle ends.
     driver_.idle(0);
     baseline_ = fmsim::totalLiveCount();
-  }
-
-  void TearDown() override {
-    finishCapture();
-    // Failure messages printed while the output was captured would be lost otherwise.
-    if (HasFailure())
-      std::fprintf(stderr, "--- stdout:\n%s\n--- stderr:\n%s\n", stdout_.c_str(), stderr_.c_str());
-    // Under -Xcheck:jni the VM reports every JNI misuse on the host's console.
-    for (const std::string* output : {&stdout_, &stderr_}) {
-      EXPECT_EQ(output->find("WARNING"), std::string::npos) << *output;
-      EXPECT_EQ(output->find("FATAL ERROR"), std::string::npos) << *output;
-    }
-  }
-
-  void finishCapture() {
-    if (!capturing_) return;
-    capturing_ = false;
-    stdout_ = ::testing::internal::GetCapturedStdout();
-    stderr_ = ::testing::internal::GetCapturedStderr();
   }
 
   static const fmsim::RegisteredFunction* findFunction(const std::u16string& name) {
@@ -135,12 +89,8 @@ class NatVmTest : public ::testing::Test {
         << fmsim::deadObjectReports().front().operation << " " << fmsim::deadObjectReports().front().reason;
   }
 
-  std::filesystem::path temp_;
   fmsim::HostDriver driver_;
   int64_t baseline_ = 0;
-  bool capturing_ = false;
-  std::string stdout_;
-  std::string stderr_;
 };
 
 }  // namespace xplug::test

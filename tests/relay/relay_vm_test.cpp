@@ -3,7 +3,6 @@
 // gets, the release of every object a call made (in order, and only the inner call's objects when a
 // call is nested), threads that were not attached, and every host failure on the way, injected into
 // each FM_ operation the natives and the relay use. Each test case runs in a process of its own.
-#include <dlfcn.h>
 #include <gtest/gtest.h>
 #include <jni.h>
 
@@ -23,18 +22,9 @@ namespace {
 
 using RelayTest = NatVmTest;
 
-// The VM the module created in this process, found the way any native code would.
+// The VM the module created in this process.
 JavaVM* createdVm() {
-  std::string library = std::string(XPLUG_TEST_JAVA_HOME) + "/lib/server/libjvm.so";
-  void* handle = ::dlopen(library.c_str(), RTLD_LAZY | RTLD_NOLOAD);
-  if (handle == nullptr) return nullptr;
-  auto getCreated =
-      reinterpret_cast<jint(JNICALL*)(JavaVM**, jsize, jsize*)>(::dlsym(handle, "JNI_GetCreatedJavaVMs"));
-  ::dlclose(handle);
-  JavaVM* vm = nullptr;
-  jsize count = 0;
-  if (getCreated == nullptr || getCreated(&vm, 1, &count) != JNI_OK || count < 1) return nullptr;
-  return vm;
+  return xplug::testing::createdJavaVm(XPLUG_TEST_JAVA_HOME);
 }
 
 std::vector<std::string> wordsOf(const std::string& text) {

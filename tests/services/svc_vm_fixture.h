@@ -9,8 +9,6 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
-#include <cstdio>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <initializer_list>
@@ -19,76 +17,33 @@
 #include <vector>
 
 #include "fmsim/calculation.h"
-#include "fmsim/desktop_setup.h"
 #include "fmsim/host_driver.h"
 #include "fmsim/test_support.h"
 #include "fmsim/values.h"
 #include "fmx/fmx_extern.h"
-#include "simdesktop/registry.h"
 #include "simdesktop/threads.h"
+#include "testsupport/vm_machine_test.h"
 
 namespace xplug::test {
 
 // Large enough that FileMaker's thread identifier has bit 31 set, so every test sees how one travels.
 inline constexpr uint32_t kFileMakerThreadId = 0x80000005u;
 
-class SvcVmTest : public ::testing::Test {
+class SvcVmTest : public xplug::testing::VmMachineTest {
  protected:
+  SvcVmTest() : VmMachineTest({.folderStem = "services-", .removeFolder = true}) {}
+
   void SetUp() override {
-    namespace fs = std::filesystem;
     simdesktop::setNextThreadId(kFileMakerThreadId);
     ASSERT_EQ(simdesktop::currentThreadId(), kFileMakerThreadId);
-    const char* base = std::getenv("XPLUG_TEST_TMP");
-    fs::path root = base != nullptr && *base != '\0' ? fs::path(base) : fs::temp_directory_path();
-    fs::create_directories(root);
-    std::string pattern = (root / "services-XXXXXX").string();
-    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-    temp_ = pattern;
-
-    simdesktop::clearRegistry();
-    fmsim::registerDocumentsFolder((temp_ / "Documents").string());
-    fs::create_directories(temp_ / "ProgramData");
-    fmsim::registerCommonAppData((temp_ / "ProgramData").string());
+    VmMachineTest::SetUp();
+    if (HasFatalFailure()) return;
     std::string error;
-    ASSERT_TRUE(fmsim::registerJavaRuntime(XPLUG_TEST_JAVA_HOME, error)) << error;
-    fs::create_directories(temp_ / "Temp");
-    ::setenv("TEMP", (temp_ / "Temp").c_str(), 1);
-    // The preferences root would otherwise be made in the real home folder; the JNI checks are asked
-    // for here too, so that they run however the test is started.
-    const char* tool = std::getenv("JAVA_TOOL_OPTIONS");
-    std::string options = tool != nullptr ? tool : "";
-    if (options.find("-Xcheck:jni") == std::string::npos) options += " -Xcheck:jni";
-    options += " -Djava.util.prefs.userRoot=" + (temp_ / "prefs").string();
-    ::setenv("JAVA_TOOL_OPTIONS", options.c_str(), 1);
-
-    ::testing::internal::CaptureStdout();
-    ::testing::internal::CaptureStderr();
-    capturing_ = true;
-
     ASSERT_TRUE(driver_.load(XPLUG_TEST_MODULE, error)) << error;
     driver_.getString(kFmxStringName);
     ASSERT_EQ(driver_.startup(kFmxAppPro), 0);
     driver_.idle(0);
     baseline_ = fmsim::totalLiveCount();
-  }
-
-  void TearDown() override {
-    finishCapture();
-    if (HasFailure())
-      std::fprintf(stderr, "--- stdout:\n%s\n--- stderr:\n%s\n", stdout_.c_str(), stderr_.c_str());
-    for (const std::string* output : {&stdout_, &stderr_}) {
-      EXPECT_EQ(output->find("WARNING"), std::string::npos) << *output;
-      EXPECT_EQ(output->find("FATAL ERROR"), std::string::npos) << *output;
-    }
-    std::error_code ignored;
-    std::filesystem::remove_all(temp_, ignored);
-  }
-
-  void finishCapture() {
-    if (!capturing_) return;
-    capturing_ = false;
-    stdout_ = ::testing::internal::GetCapturedStdout();
-    stderr_ = ::testing::internal::GetCapturedStderr();
   }
 
   // The module's log lines so far (they go to standard output as well as to the log file).
@@ -157,12 +112,8 @@ class SvcVmTest : public ::testing::Test {
         << fmsim::deadObjectReports().front().operation << " " << fmsim::deadObjectReports().front().reason;
   }
 
-  std::filesystem::path temp_;
   fmsim::HostDriver driver_;
   int64_t baseline_ = 0;
-  bool capturing_ = false;
-  std::string stdout_;
-  std::string stderr_;
 
  private:
   static const fmsim::RegisteredFunction* findFunction(const std::u16string& name) {
