@@ -13,22 +13,19 @@
 
 #include "simdesktop/desktop.h"
 #include "simdesktop/registry.h"
+#include "testsupport/test_folder.h"
 
 namespace xplug::test {
 
 std::string makeTestFolder() {
-  const char* base = std::getenv("XPLUG_TEST_TMP");
-  const std::filesystem::path root =
-      base != nullptr ? std::filesystem::path(base) : std::filesystem::temp_directory_path();
-  std::filesystem::create_directories(root);
-  std::string pattern = (root / "archive-XXXXXX").string();
-  if (mkdtemp(pattern.data()) == nullptr) return {};
+  const std::string folder = xplug::testing::makeTestFolder("archive-").string();
+  if (folder.empty()) return {};
   simdesktop::resetDesktop();
-  setenv("TEMP", pattern.c_str(), 1);
+  setenv("TEMP", folder.c_str(), 1);
   simdesktop::setRegistryString(simdesktop::RegistryRoot::currentUser,
                                 u"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders",
-                                u"Personal", simdesktop::utf16FromUtf8(pattern));
-  return pattern;
+                                u"Personal", simdesktop::utf16FromUtf8(folder));
+  return folder;
 }
 
 bool writeZip(const std::string& path, const std::vector<ZipEntry>& entries) {
@@ -47,22 +44,17 @@ bool writeZip(const std::string& path, const std::vector<ZipEntry>& entries) {
   return zipClose(zip, nullptr) == ZIP_OK && ok;
 }
 
-std::string readFile(const std::string& path) {
-  std::ifstream input(path, std::ios::binary);
-  return std::string((std::istreambuf_iterator<char>(input)), std::istreambuf_iterator<char>());
-}
-
 void writeFile(const std::string& path, const std::string& bytes) {
   std::ofstream output(path, std::ios::binary | std::ios::trunc);
   output.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }
 
 void startLogCapture() {
-  testing::internal::CaptureStdout();
+  ::testing::internal::CaptureStdout();
 }
 
 std::vector<std::string> stopLogCapture() {
-  std::istringstream captured(testing::internal::GetCapturedStdout());
+  std::istringstream captured(::testing::internal::GetCapturedStdout());
   std::vector<std::string> messages;
   // Each message starts with "(C++ " and the 24-character timestamp, then ") ".
   const std::string prefix = "(C++ ";

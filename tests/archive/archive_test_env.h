@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "testsupport/read_file.h"
+
 namespace xplug::test {
 
 // Creates a fresh folder below XPLUG_TEST_TMP (or the system's temporary folder), points TEMP and the
@@ -23,7 +25,7 @@ struct ZipEntry {
 // Writes a zip archive with these entries, in order; false when minizip failed.
 bool writeZip(const std::string& path, const std::vector<ZipEntry>& entries);
 
-std::string readFile(const std::string& path);
+using xplug::testing::readFile;
 void writeFile(const std::string& path, const std::string& bytes);
 
 // Log capture: the messages logged while it was running, without their timestamp prefix.

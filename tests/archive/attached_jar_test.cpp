@@ -33,7 +33,7 @@ std::vector<std::string> jarsIn(const std::string& folder) {
 
 const std::string kJarBytes = "PK\3\4 the attached jar's bytes, copied as they are \0\xff end";
 
-class AttachedJarTest : public testing::Test {
+class AttachedJarTest : public ::testing::Test {
  protected:
   void SetUp() override {
     folder_ = test::makeTestFolder();

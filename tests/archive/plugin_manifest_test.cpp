@@ -46,7 +46,7 @@ void expectMetadata(const PluginMetadata& metadata, const Expected& expected) {
   EXPECT_EQ(metadata.version, expected.version);
 }
 
-class ManifestTest : public testing::Test {
+class ManifestTest : public ::testing::Test {
  protected:
   void SetUp() override {
     folder_ = test::makeTestFolder();

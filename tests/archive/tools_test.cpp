@@ -19,7 +19,7 @@ namespace fs = std::filesystem;
 using test::readFile;
 using test::writeFile;
 
-class ToolsTest : public testing::Test {
+class ToolsTest : public ::testing::Test {
  protected:
   void SetUp() override {
     folder_ = test::makeTestFolder();

@@ -12,19 +12,13 @@
 #include "archive/attached_jar.h"
 #include "simdesktop/desktop.h"
 #include "simdesktop/registry.h"
+#include "testsupport/test_folder.h"
 
 namespace xplug::test {
 
 std::string prepareTestFolder() {
-  const char* base = std::getenv("XPLUG_TEST_TMP");
-  std::filesystem::path root =
-      base != nullptr ? std::filesystem::path(base) : std::filesystem::temp_directory_path();
-  std::filesystem::create_directories(root);
-  std::string pattern = (root / "host-XXXXXX").string();
-  std::vector<char> name(pattern.begin(), pattern.end());
-  name.push_back('\0');
-  if (mkdtemp(name.data()) == nullptr) return {};
-  std::string folder(name.data());
+  const std::string folder = xplug::testing::makeTestFolder("host-").string();
+  if (folder.empty()) return {};
 
   simdesktop::resetDesktop();
   setenv("TEMP", folder.c_str(), 1);

@@ -7,17 +7,15 @@
 #include "fmsim/calculation.h"
 #include "fmsim/desktop_setup.h"
 #include "fmsim/values.h"
+#include "testsupport/test_folder.h"
 
 namespace xplug::testing {
 
 namespace fs = std::filesystem;
 
 void PluginRelay::start(const std::string& modulePath, const char* timeZone) {
-  const char* base = std::getenv("XPLUG_TEST_TMP");
-  fs::create_directories(base != nullptr ? base : "/tmp");
-  std::string pattern = std::string(base != nullptr ? base : "/tmp") + "/java-api-relay-XXXXXX";
-  ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-  root_ = pattern;
+  root_ = makeTestFolder("java-api-relay-");
+  ASSERT_FALSE(root_.empty());
   setenv("TEMP", root_.c_str(), 1);
   setenv("TZ", timeZone, 1);
   fmsim::registerDocumentsFolder((root_ / "documents").string());

@@ -14,6 +14,7 @@
 #include "log/plugin_log.h"
 #include "simdesktop/registry.h"
 #include "simdesktop/user_interface.h"
+#include "testsupport/test_folder.h"
 
 namespace xplug::testing {
 
@@ -28,14 +29,8 @@ constexpr char16_t kShellFolders[] = u"Software\\Microsoft\\Windows\\CurrentVers
 
 }  // namespace
 
-TempFolder::TempFolder() {
-  const char* base = std::getenv("XPLUG_TEST_TMP");
-  std::string root =
-      base != nullptr && *base != '\0' ? base : std::filesystem::temp_directory_path().string();
-  std::filesystem::create_directories(root);
-  std::string pattern = root + "/jvm-XXXXXX";
-  if (::mkdtemp(pattern.data()) == nullptr) ADD_FAILURE() << "mkdtemp failed under " << root;
-  path_ = pattern;
+TempFolder::TempFolder() : path_(makeTestFolder("jvm-").string()) {
+  if (path_.empty()) ADD_FAILURE() << "cannot make a test folder";
 }
 
 TempFolder::~TempFolder() {
@@ -48,13 +43,6 @@ void writeFile(const std::string& path, const std::string& content) {
   std::ofstream out(path, std::ios::binary);
   out << content;
   ASSERT_TRUE(out.good()) << "cannot write " << path;
-}
-
-std::string readFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream content;
-  content << in.rdbuf();
-  return content.str();
 }
 
 void prepareDesktop(const TempFolder& root) {

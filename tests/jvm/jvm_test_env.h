@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "testsupport/read_file.h"
+
 namespace xplug::testing {
 
 // A new folder under XPLUG_TEST_TMP (or the system's temporary folder), removed again by the owner.
@@ -28,7 +30,6 @@ class TempFolder {
 
 // Writes a file (creating its folder), failing the test when it cannot.
 void writeFile(const std::string& path, const std::string& content);
-std::string readFile(const std::string& path);
 
 // Empties the simulated registry and points the user's documents folder (where the log goes) and the
 // shared application-data folder into `root`; TEMP too.

@@ -8,7 +8,6 @@
 #include <stdlib.h>
 
 #include <filesystem>
-#include <fstream>
 #include <optional>
 #include <sstream>
 #include <string>
@@ -18,6 +17,8 @@
 #include "log/log_testing.h"
 #include "log/plugin_log.h"
 #include "simdesktop/desktop.h"
+#include "testsupport/read_file.h"
+#include "testsupport/test_folder.h"
 
 namespace xplug::testing {
 
@@ -28,11 +29,8 @@ class LogFixture : public ::testing::Test {
  protected:
   void SetUp() override {
     simdesktop::resetDesktop();
-    const char* tmp = std::getenv("XPLUG_TEST_TMP");
-    std::string base = tmp ? tmp : ::testing::TempDir();
-    std::filesystem::create_directories(base);
-    root_ = base + "/log_XXXXXX";
-    ASSERT_NE(::mkdtemp(root_.data()), nullptr);
+    root_ = makeTestFolder("log_").string();
+    ASSERT_FALSE(root_.empty());
     documents_ = root_ + "/docs";
     temp_ = root_ + "/temp";
     std::filesystem::create_directories(documents_);
@@ -73,13 +71,6 @@ class LogFixture : public ::testing::Test {
   std::string logFolder() const { return documents_ + "/KvtPlugin Logs/"; }
   std::string sharedLog() const { return logFolder() + "miscellaneous.log"; }
   std::string tempLog() const { return temp_ + "/Kvttemp.log"; }
-
-  static std::string read(const std::string& path) {
-    std::ifstream file(path, std::ios::binary);
-    std::ostringstream text;
-    text << file.rdbuf();
-    return text.str();
-  }
 
   // The lines of a log with each entry's "(C++ <timestamp>) " prefix checked and removed; a line
   // without the prefix is kept whole.

@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <fstream>
 #include <functional>
 #include <regex>
 #include <thread>
@@ -14,6 +15,8 @@
 
 namespace xplug {
 namespace {
+
+using xplug::testing::readFile;
 
 using ::testing::internal::CaptureStdout;
 using ::testing::internal::GetCapturedStdout;
@@ -41,7 +44,7 @@ TEST_F(PluginLogTest, EntryIsStampedOnStandardOutputAndInTheFile) {
       R"(\(C\+\+ [A-Z][a-z]{2} [A-Z][a-z]{2} [ 0-9][0-9] [0-9]{2}:[0-9]{2}:[0-9]{2} [0-9]{4}\) )");
   std::string expectedShape = "(C++ T) value 7 of seven\n(C++ T) no line end(C++ T) next\n";
   EXPECT_EQ(std::regex_replace(out, entry, "(C++ T) "), expectedShape);
-  EXPECT_EQ(std::regex_replace(read(sharedLog()), entry, "(C++ T) "), expectedShape);
+  EXPECT_EQ(std::regex_replace(readFile(sharedLog()), entry, "(C++ T) "), expectedShape);
 }
 
 TEST_F(PluginLogTest, CurrentTimeTextHasTheCtimeForm) {
@@ -56,9 +59,9 @@ TEST_F(PluginLogTest, UnknownApplicationTypeWritesTheSharedLogAndChoosesAgainEac
   logMessage("first\n");
   EXPECT_TRUE(currentLogFilePath().empty());
   logMessage("second\n");
-  EXPECT_EQ(entries(read(sharedLog())), (std::vector<std::string>{"first", "second"}));
+  EXPECT_EQ(entries(readFile(sharedLog())), (std::vector<std::string>{"first", "second"}));
   std::string header = "---Started temp log at ";
-  std::vector<std::string> temp = entries(read(tempLog()));
+  std::vector<std::string> temp = entries(readFile(tempLog()));
   ASSERT_EQ(temp.size(), 4u);
   for (int i : {0, 2}) {
     EXPECT_EQ(temp[i].rfind(header, 0), 0u);
@@ -66,7 +69,7 @@ TEST_F(PluginLogTest, UnknownApplicationTypeWritesTheSharedLogAndChoosesAgainEac
     EXPECT_EQ(temp[i + 1], "Writing to log file at " + sharedLog());
   }
   // The message text itself never reaches the temp log.
-  EXPECT_EQ(read(tempLog()).find("first"), std::string::npos);
+  EXPECT_EQ(readFile(tempLog()).find("first"), std::string::npos);
 }
 
 TEST_F(PluginLogTest, KnownApplicationTypeStartsThePluginsOwnFileAfresh) {
@@ -77,10 +80,10 @@ TEST_F(PluginLogTest, KnownApplicationTypeStartsThePluginsOwnFileAfresh) {
   logMessage("one\n");
   logMessage("two\n");
   std::string ownLog = logFolder() + "Foo_Server.log";
-  EXPECT_EQ(entries(read(ownLog)), (std::vector<std::string>{"one", "two"}));
+  EXPECT_EQ(entries(readFile(ownLog)), (std::vector<std::string>{"one", "two"}));
   EXPECT_EQ(currentLogFilePath(), wide(ownLog));
-  EXPECT_EQ(read(sharedLog()), "kept\n");
-  std::string temp = read(tempLog());
+  EXPECT_EQ(readFile(sharedLog()), "kept\n");
+  std::string temp = readFile(tempLog());
   EXPECT_EQ(countOf(temp, "---Started temp log at "), 1u);
   EXPECT_NE(temp.find(" for Foo / Server---"), std::string::npos);
 
@@ -88,8 +91,8 @@ TEST_F(PluginLogTest, KnownApplicationTypeStartsThePluginsOwnFileAfresh) {
   resetLogFilePath();
   EXPECT_TRUE(currentLogFilePath().empty());
   logMessage("three\n");
-  EXPECT_EQ(entries(read(ownLog)), (std::vector<std::string>{"three"}));
-  EXPECT_EQ(countOf(read(tempLog()), "---Started temp log at "), 2u);
+  EXPECT_EQ(entries(readFile(ownLog)), (std::vector<std::string>{"three"}));
+  EXPECT_EQ(countOf(readFile(tempLog()), "---Started temp log at "), 2u);
 }
 
 TEST_F(PluginLogTest, PluginNamesThatCouldLeaveTheLogFolderUseTheSharedLog) {
@@ -98,7 +101,7 @@ TEST_F(PluginLogTest, PluginNamesThatCouldLeaveTheLogFolderUseTheSharedLog) {
     SCOPED_TRACE(name ? name : "(absent)");
     startAs(name, "FMPro");
     logMessage("hello\n");
-    EXPECT_EQ(entries(read(sharedLog())), std::vector<std::string>{"hello"});
+    EXPECT_EQ(entries(readFile(sharedLog())), std::vector<std::string>{"hello"});
     EXPECT_TRUE(currentLogFilePath().empty());
     std::filesystem::remove(sharedLog());
   }
@@ -107,7 +110,7 @@ TEST_F(PluginLogTest, PluginNamesThatCouldLeaveTheLogFolderUseTheSharedLog) {
     EXPECT_TRUE(entry.path().filename() == "Kvttemp.log" || entry.is_directory()) << entry.path();
   }
   // An absent name is reported as such in the temp log.
-  EXPECT_NE(read(tempLog()).find("for unknown plugin name---"), std::string::npos);
+  EXPECT_NE(readFile(tempLog()).find("for unknown plugin name---"), std::string::npos);
 }
 
 TEST_F(PluginLogTest, MissingDocumentsFolderFallsBackToTheServerLogFolders) {
@@ -116,7 +119,7 @@ TEST_F(PluginLogTest, MissingDocumentsFolderFallsBackToTheServerLogFolders) {
   std::ofstream(root_ + "/server2/Event.log") << "";
   startAs("Foo", "Server");
   logMessage("second probe\n");
-  EXPECT_EQ(entries(read(root_ + "/server2/KvtPlugin Logs/Foo_Server.log")),
+  EXPECT_EQ(entries(readFile(root_ + "/server2/KvtPlugin Logs/Foo_Server.log")),
             std::vector<std::string>{"second probe"});
 
   // The first probe wins when both are there.
@@ -124,7 +127,7 @@ TEST_F(PluginLogTest, MissingDocumentsFolderFallsBackToTheServerLogFolders) {
   std::ofstream(root_ + "/server1/Event.log") << "";
   resetLogFilePath();
   logMessage("first probe\n");
-  EXPECT_EQ(entries(read(root_ + "/server1/KvtPlugin Logs/Foo_Server.log")),
+  EXPECT_EQ(entries(readFile(root_ + "/server1/KvtPlugin Logs/Foo_Server.log")),
             std::vector<std::string>{"first probe"});
 }
 
@@ -147,14 +150,14 @@ TEST_F(PluginLogTest, UnusableDocumentsValuesCountAsNoFolder) {
     SCOPED_TRACE(i);
     values[i]();
     logMessage("message %zu\n", i);
-    EXPECT_EQ(entries(read(root_ + "/server1/KvtPlugin Logs/miscellaneous.log")).back(),
+    EXPECT_EQ(entries(readFile(root_ + "/server1/KvtPlugin Logs/miscellaneous.log")).back(),
               "message " + std::to_string(i));
   }
   // An expandable string is taken as stored.
   simdesktop::setRegistryExpandString(RegistryRoot::currentUser, testing::kShellFolders, u"Personal",
                                       wide(documents_));
   logMessage("expand\n");
-  EXPECT_EQ(entries(read(sharedLog())), std::vector<std::string>{"expand"});
+  EXPECT_EQ(entries(readFile(sharedLog())), std::vector<std::string>{"expand"});
 }
 
 TEST_F(PluginLogTest, UnwritableLogFolderIsReportedForEveryMessage) {
@@ -170,8 +173,8 @@ TEST_F(PluginLogTest, UnwritableLogFolderIsReportedForEveryMessage) {
   std::string failure = "Could not open log file at " + blocked +
                         "/KvtPlugin Logs/Foo_FMPro.log because of error code " + std::to_string(ENOTDIR);
   EXPECT_EQ(entries(out), (std::vector<std::string>{"lost 1", failure, "lost 2", failure}));
-  std::vector<std::string> temp = entries(read(tempLog()));
-  EXPECT_EQ(countOf(read(tempLog()), "---Started temp log at "), 2u);
+  std::vector<std::string> temp = entries(readFile(tempLog()));
+  EXPECT_EQ(countOf(readFile(tempLog()), "---Started temp log at "), 2u);
   EXPECT_EQ(temp.back(), failure);
   EXPECT_TRUE(currentLogFilePath().empty());
 }
@@ -183,7 +186,7 @@ TEST_F(PluginLogTest, TempLogFailureIsReportedAndTheMessageStillLogged) {
   logMessage("still here\n");
   std::string out = GetCapturedStdout();
   EXPECT_NE(out.find("Couldn't open temp log at " + missing + "/Kvttemp.log\n"), std::string::npos) << out;
-  EXPECT_EQ(entries(read(sharedLog())), std::vector<std::string>{"still here"});
+  EXPECT_EQ(entries(readFile(sharedLog())), std::vector<std::string>{"still here"});
 }
 
 TEST_F(PluginLogTest, TempLogIsNeverWrittenThroughAPlantedLink) {
@@ -194,8 +197,8 @@ TEST_F(PluginLogTest, TempLogIsNeverWrittenThroughAPlantedLink) {
   logMessage("message\n");
   std::string out = GetCapturedStdout();
   EXPECT_NE(out.find("Couldn't open temp log at " + tempLog()), std::string::npos);
-  EXPECT_EQ(read(target), "precious");
-  EXPECT_EQ(entries(read(sharedLog())), std::vector<std::string>{"message"});
+  EXPECT_EQ(readFile(target), "precious");
+  EXPECT_EQ(entries(readFile(sharedLog())), std::vector<std::string>{"message"});
 }
 
 TEST_F(PluginLogTest, TooLongLogPathIsRefusedNotCut) {
@@ -215,9 +218,9 @@ TEST_F(PluginLogTest, TooLongLogPathIsRefusedNotCut) {
 TEST_F(PluginLogTest, WithoutTempTheFallbackFolderIsUsed) {
   ::unsetenv("TEMP");
   logMessage("no TEMP\n");
-  EXPECT_EQ(entries(read(sharedLog())), std::vector<std::string>{"no TEMP"});
+  EXPECT_EQ(entries(readFile(sharedLog())), std::vector<std::string>{"no TEMP"});
   std::string fallbackTempLog = std::string(platform::kTempFallback) + "/Kvttemp.log";
-  EXPECT_NE(read(fallbackTempLog).find("Writing to log file at " + sharedLog()), std::string::npos);
+  EXPECT_NE(readFile(fallbackTempLog).find("Writing to log file at " + sharedLog()), std::string::npos);
 }
 
 TEST_F(PluginLogTest, MessagesFromManyThreadsArriveWholeAndChooseOnce) {
@@ -232,11 +235,11 @@ TEST_F(PluginLogTest, MessagesFromManyThreadsArriveWholeAndChooseOnce) {
     });
   }
   for (auto& thread : threads) thread.join();
-  std::vector<std::string> lines = entries(read(logFolder() + "Foo_FMPro.log"));
+  std::vector<std::string> lines = entries(readFile(logFolder() + "Foo_FMPro.log"));
   ASSERT_EQ(lines.size(), static_cast<size_t>(kThreads * kMessages));
   std::regex whole(R"(thread [0-9] message [0-9]+)");
   for (const std::string& line : lines) EXPECT_TRUE(std::regex_match(line, whole)) << line;
-  EXPECT_EQ(countOf(read(tempLog()), "---Started temp log at "), 1u);
+  EXPECT_EQ(countOf(readFile(tempLog()), "---Started temp log at "), 1u);
 }
 
 int callHook(std::FILE* stream, const char* format, ...) {

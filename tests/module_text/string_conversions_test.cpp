@@ -10,6 +10,8 @@
 namespace xplug {
 namespace {
 
+using xplug::testing::readFile;
+
 using TextTest = testing::LogFixture;
 
 constexpr char16_t kSentinel = 0xAAAA;
@@ -54,7 +56,7 @@ TEST_F(TextTest, CopyUtf8ToHostConvertsTerminatesAndLogsFailures) {
       expectedLog.push_back("Conversion of input (" + c.input + ") to UTF-16 failed because of error " +
                             std::to_string(c.status));
     }
-    EXPECT_EQ(entries(read(sharedLog())), expectedLog);
+    EXPECT_EQ(entries(readFile(sharedLog())), expectedLog);
     std::filesystem::remove(sharedLog());
   }
 }

@@ -17,6 +17,7 @@
 #include "natives/services/window_handles.h"
 #include "simdesktop/desktop.h"
 #include "simdesktop/windows.h"
+#include "testsupport/test_folder.h"
 
 namespace xplug {
 namespace {
@@ -34,13 +35,8 @@ class EventLoopTest : public ::testing::Test {
  protected:
   void SetUp() override {
     simdesktop::resetDesktop();
-    const char* base = std::getenv("XPLUG_TEST_TMP");
-    std::filesystem::path root =
-        base != nullptr && *base != '\0' ? base : std::filesystem::temp_directory_path();
-    std::filesystem::create_directories(root);
-    std::string pattern = (root / "event-loop-XXXXXX").string();
-    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-    temp_ = pattern;
+    temp_ = xplug::testing::makeTestFolder("event-loop-");
+    ASSERT_FALSE(temp_.empty());
     // The loop logs; its lines land in this test's folder and on standard output.
     ::setenv("TEMP", temp_.c_str(), 1);
     fmsim::registerDocumentsFolder((temp_ / "Documents").string());

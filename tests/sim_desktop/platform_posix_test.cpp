@@ -9,10 +9,11 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 
 #include "platform/platform.h"
 #include "simdesktop/desktop.h"
+#include "testsupport/read_file.h"
+#include "testsupport/test_folder.h"
 
 namespace xplug::platform {
 namespace {
@@ -21,22 +22,13 @@ class PlatformPosixTest : public ::testing::Test {
  protected:
   void SetUp() override {
     simdesktop::resetDesktop();
-    const char* tmp = std::getenv("XPLUG_TEST_TMP");
-    std::string base = tmp ? tmp : ::testing::TempDir();
-    std::filesystem::create_directories(base);
-    folder_ = base + "/platform_XXXXXX";
-    ASSERT_NE(::mkdtemp(folder_.data()), nullptr);
+    folder_ = xplug::testing::makeTestFolder("platform_").string();
+    ASSERT_FALSE(folder_.empty());
   }
   void TearDown() override {
     EXPECT_EQ(simdesktop::openRegistryHandleCount(), 0u);
     simdesktop::resetDesktop();
     std::filesystem::remove_all(folder_);
-  }
-  static std::string contents(const std::string& path) {
-    std::ifstream file(path, std::ios::binary);
-    std::ostringstream text;
-    text << file.rdbuf();
-    return text.str();
   }
   std::string folder_;
 };
@@ -48,14 +40,14 @@ TEST_F(PlatformPosixTest, CreateFileNoFollowTruncatesRegularFilesAndRefusesLinks
   ASSERT_NE(file, nullptr);
   std::fputs("new", file);
   std::fclose(file);
-  EXPECT_EQ(contents(path), "new");
+  EXPECT_EQ(xplug::testing::readFile(path), "new");
 
   std::string target = folder_ + "/target";
   std::ofstream(target) << "precious";
   std::string link = folder_ + "/link.jar";
   ASSERT_EQ(::symlink(target.c_str(), link.c_str()), 0);
   EXPECT_EQ(createFileNoFollow(link.c_str()), nullptr);
-  EXPECT_EQ(contents(target), "precious");
+  EXPECT_EQ(xplug::testing::readFile(target), "precious");
 
   std::string fifo = folder_ + "/fifo.jar";
   ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
@@ -72,13 +64,13 @@ TEST_F(PlatformPosixTest, AppendNoFollowAppendsButNeverThroughALink) {
     std::fputs(line, file);
     std::fclose(file);
   }
-  EXPECT_EQ(contents(path), "one\ntwo\n");
+  EXPECT_EQ(xplug::testing::readFile(path), "one\ntwo\n");
   std::string target = folder_ + "/target";
   std::ofstream(target) << "precious";
   std::string link = folder_ + "/planted.log";
   ASSERT_EQ(::symlink(target.c_str(), link.c_str()), 0);
   EXPECT_EQ(openFileAppendNoFollow(link.c_str()), nullptr);
-  EXPECT_EQ(contents(target), "precious");
+  EXPECT_EQ(xplug::testing::readFile(target), "precious");
 }
 
 TEST_F(PlatformPosixTest, WidePathsAreUtf8OnDisk) {
@@ -127,9 +119,8 @@ TEST_F(PlatformPosixTest, ModuleFileNameComesFromTheLoadedLibrary) {
 TEST_F(PlatformPosixTest, ModuleLoadedByARelativePathReportsItsFullPath) {
   Dl_info info{};
   ASSERT_NE(::dladdr(reinterpret_cast<void*>(&simdesktop::resetDesktop), &info), 0);
-  char folderTemplate[] = "/tmp/xplug-relative-XXXXXX";
-  ASSERT_NE(::mkdtemp(folderTemplate), nullptr);
-  const std::string folder = folderTemplate;
+  const std::string folder = xplug::testing::makeTestFolder("xplug-relative-").string();
+  ASSERT_FALSE(folder.empty());
   ASSERT_EQ(std::system(("cp '" + std::string(info.dli_fname) + "' '" + folder + "/relative.so'").c_str()),
             0);
   char* previous = ::getcwd(nullptr, 0);

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "simdesktop/desktop.h"
+#include "testsupport/test_folder.h"
 
 namespace simdesktop {
 namespace {
@@ -115,10 +116,8 @@ TEST_F(RegistryFileTest, BadLineIsNamedAndNothingIsApplied) {
 }
 
 TEST_F(RegistryFileTest, FileIsReadAndAMissingFileIsAnError) {
-  const char* tmp = std::getenv("XPLUG_TEST_TMP");
-  std::string folder = std::string(tmp ? tmp : "/tmp") + "/sim_desktop_registry_XXXXXX";
-  std::filesystem::create_directories(std::filesystem::path(folder).parent_path());
-  ASSERT_NE(mkdtemp(folder.data()), nullptr);
+  const std::string folder = xplug::testing::makeTestFolder("sim_desktop_registry_").string();
+  ASSERT_FALSE(folder.empty());
   std::string path = folder + "/java.reg";
   std::ofstream(path) << "[HKLM\\Software\\JavaSoft\\JDK]\n\"CurrentVersion\"=\"17\"\n";
   std::string error;
