@@ -82,8 +82,6 @@ class VmScenarioTest : public xplug::testing::VmMachineTest {
   std::string logOf(const std::string& fileName) const {
     return readFile(temp_ / "Documents" / "KvtPlugin Logs" / fileName);
   }
-
-  fmsim::HostDriver driver_;
 };
 
 TEST_F(VmScenarioTest, StartUpCreatesTheVmAndReturnsThePluginsAnswer) {

@@ -46,22 +46,7 @@ class NatVmTest : public xplug::testing::VmMachineTest {
     VmMachineTest::SetUp();
     if (HasFatalFailure()) return;
     ::setenv("XPLUG_NATTEST_HOOKS", XPLUG_TEST_HOOKS, 1);
-    std::string error;
-    ASSERT_TRUE(driver_.load(XPLUG_TEST_NATIVES_MODULE, error)) << error;
-    driver_.getString(kFmxStringName);
-    ASSERT_EQ(driver_.startup(kFmxAppPro), 0);
-    // Objects made during start-up stay until the first function call or idle ends.
-    driver_.idle(0);
-    baseline_ = fmsim::totalLiveCount();
-  }
-
-  static const fmsim::RegisteredFunction* findFunction(const std::u16string& name) {
-    static std::vector<fmsim::RegisteredFunction> functions;
-    functions = fmsim::registeredFunctions();
-    for (const fmsim::RegisteredFunction& function : functions) {
-      if (function.name == name) return &function;
-    }
-    return nullptr;
+    startPlugin(XPLUG_TEST_NATIVES_MODULE);
   }
 
   // Calls NT_Run the way FileMaker's calculation engine does: the scenario's name and parameter values
@@ -81,16 +66,6 @@ class NatVmTest : public xplug::testing::VmMachineTest {
     fmsim::deleteDataVect(vector);
     return outcome;
   }
-
-  // Nothing of a call is left behind: no host object beyond those alive before it, no call on a dead one.
-  void expectNothingLeft(int64_t allowed = 0) {
-    EXPECT_EQ(fmsim::totalLiveCount(), baseline_ + allowed);
-    EXPECT_TRUE(fmsim::deadObjectReports().empty())
-        << fmsim::deadObjectReports().front().operation << " " << fmsim::deadObjectReports().front().reason;
-  }
-
-  fmsim::HostDriver driver_;
-  int64_t baseline_ = 0;
 };
 
 }  // namespace xplug::test

@@ -38,12 +38,7 @@ class SvcVmTest : public xplug::testing::VmMachineTest {
     ASSERT_EQ(simdesktop::currentThreadId(), kFileMakerThreadId);
     VmMachineTest::SetUp();
     if (HasFatalFailure()) return;
-    std::string error;
-    ASSERT_TRUE(driver_.load(XPLUG_TEST_MODULE, error)) << error;
-    driver_.getString(kFmxStringName);
-    ASSERT_EQ(driver_.startup(kFmxAppPro), 0);
-    driver_.idle(0);
-    baseline_ = fmsim::totalLiveCount();
+    startPlugin(XPLUG_TEST_MODULE);
   }
 
   // The module's log lines so far (they go to standard output as well as to the log file).
@@ -104,25 +99,6 @@ class SvcVmTest : public xplug::testing::VmMachineTest {
     std::vector<std::string> parameters{scenario};
     parameters.insert(parameters.end(), arguments.begin(), arguments.end());
     return call(u"SV_Run", parameters);
-  }
-
-  void expectNothingLeft() {
-    EXPECT_EQ(fmsim::totalLiveCount(), baseline_);
-    EXPECT_TRUE(fmsim::deadObjectReports().empty())
-        << fmsim::deadObjectReports().front().operation << " " << fmsim::deadObjectReports().front().reason;
-  }
-
-  fmsim::HostDriver driver_;
-  int64_t baseline_ = 0;
-
- private:
-  static const fmsim::RegisteredFunction* findFunction(const std::u16string& name) {
-    static std::vector<fmsim::RegisteredFunction> functions;
-    functions = fmsim::registeredFunctions();
-    for (const fmsim::RegisteredFunction& function : functions) {
-      if (function.name == name) return &function;
-    }
-    return nullptr;
   }
 };
 

@@ -7,6 +7,8 @@
 #include <cstdlib>
 
 #include "fmsim/desktop_setup.h"
+#include "fmsim/test_support.h"
+#include "fmx/fmx_extern.h"
 #include "simdesktop/registry.h"
 #include "testsupport/test_folder.h"
 
@@ -58,6 +60,33 @@ void VmMachineTest::finishCapture() {
   capturing_ = false;
   stdout_ = ::testing::internal::GetCapturedStdout();
   stderr_ = ::testing::internal::GetCapturedStderr();
+}
+
+void VmMachineTest::startPlugin(const std::string& module) {
+  std::string error;
+  ASSERT_TRUE(driver_.load(module, error)) << error;
+  // FileMaker asks for the plug-in's name before it starts the plug-in.
+  driver_.getString(kFmxStringName);
+  ASSERT_EQ(driver_.startup(kFmxAppPro), 0);
+  // Objects made during start-up stay until the first function call or idle ends.
+  driver_.idle(0);
+  baseline_ = fmsim::totalLiveCount();
+}
+
+void VmMachineTest::expectNothingLeft(int64_t allowed) {
+  EXPECT_EQ(fmsim::totalLiveCount(), baseline_ + allowed);
+  EXPECT_TRUE(fmsim::deadObjectReports().empty())
+      << fmsim::deadObjectReports().front().operation << " " << fmsim::deadObjectReports().front().reason;
+}
+
+const fmsim::RegisteredFunction* VmMachineTest::findFunction(const std::u16string& name) {
+  // The pointer handed out stays valid until the next lookup.
+  static std::vector<fmsim::RegisteredFunction> functions;
+  functions = fmsim::registeredFunctions();
+  for (const fmsim::RegisteredFunction& function : functions) {
+    if (function.name == name) return &function;
+  }
+  return nullptr;
 }
 
 JavaVM* createdJavaVm(const std::string& javaHome) {

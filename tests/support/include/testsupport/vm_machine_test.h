@@ -1,17 +1,22 @@
 // The base fixture of the tests that start a Java VM in their own process: a private folder, the
 // simulated machine set up as an installed one (documents folder, shared application data, the Java
-// runtime, TEMP, the VM's options), the console captured, and the VM's JNI-check reports failing the
-// test. Test threads only; one such test per process, since the VM outlives the test.
+// runtime, TEMP, the VM's options), the console captured, the VM's JNI-check reports failing the test,
+// and a packed plug-in started through the host driver. Test threads only; one such test per process,
+// since the VM outlives the test.
 #ifndef XPLUG_TESTS_SUPPORT_VM_MACHINE_TEST_H
 #define XPLUG_TESTS_SUPPORT_VM_MACHINE_TEST_H
 
 #include <gtest/gtest.h>
 #include <jni.h>
 
+#include <cstdint>
 #include <filesystem>
 #include <string>
 #include <utility>
 #include <vector>
+
+#include "fmsim/calculation.h"
+#include "fmsim/host_driver.h"
 
 namespace xplug::testing {
 
@@ -43,6 +48,17 @@ class VmMachineTest : public ::testing::Test {
   // Ends the capture, so that the test can read stdout_ and stderr_; later calls do nothing.
   void finishCapture();
 
+  // Loads the packed plug-in `module` and starts it as FileMaker does, which creates this process's VM.
+  // What is alive after the first idle (which releases start-up's objects) is the baseline.
+  void startPlugin(const std::string& module);
+  // Nothing of a call is left behind: no host object beyond the baseline and `allowed`, no call on a
+  // dead one.
+  void expectNothingLeft(int64_t allowed = 0);
+  // The registered function of that name; null when the plug-in registered none.
+  static const fmsim::RegisteredFunction* findFunction(const std::u16string& name);
+
+  fmsim::HostDriver driver_;
+  int64_t baseline_ = 0;
   std::filesystem::path temp_;
   bool capturing_ = false;
   std::string stdout_;
