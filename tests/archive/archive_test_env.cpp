@@ -11,6 +11,7 @@
 #include <iterator>
 #include <sstream>
 
+#include "fmsim/desktop_setup.h"
 #include "simdesktop/desktop.h"
 #include "simdesktop/registry.h"
 #include "testsupport/test_folder.h"
@@ -22,9 +23,7 @@ std::string makeTestFolder() {
   if (folder.empty()) return {};
   simdesktop::resetDesktop();
   setenv("TEMP", folder.c_str(), 1);
-  simdesktop::setRegistryString(simdesktop::RegistryRoot::currentUser,
-                                u"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders",
-                                u"Personal", simdesktop::utf16FromUtf8(folder));
+  fmsim::registerDocumentsFolder(folder);
   return folder;
 }
 

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "archive/attached_jar.h"
+#include "fmsim/desktop_setup.h"
 #include "simdesktop/desktop.h"
 #include "simdesktop/registry.h"
 #include "testsupport/test_folder.h"
@@ -24,9 +25,7 @@ std::string prepareTestFolder() {
   setenv("TEMP", folder.c_str(), 1);
   setenv("TMP", folder.c_str(), 1);
   setenv("TMPDIR", folder.c_str(), 1);
-  simdesktop::setRegistryString(simdesktop::RegistryRoot::currentUser,
-                                u"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders",
-                                u"Personal", simdesktop::utf16FromUtf8(folder));
+  fmsim::registerDocumentsFolder(folder);
   return folder;
 }
 

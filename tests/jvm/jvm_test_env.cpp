@@ -9,6 +9,7 @@
 #include <regex>
 #include <sstream>
 
+#include "fmsim/desktop_setup.h"
 #include "host/host_session.h"
 #include "jvm/jvm_session.h"
 #include "log/plugin_log.h"
@@ -17,17 +18,6 @@
 #include "testsupport/test_folder.h"
 
 namespace xplug::testing {
-
-namespace {
-
-std::u16string widen(const std::string& text) {
-  return std::u16string(text.begin(), text.end());
-}
-
-constexpr char16_t kJavaRuntimeKey[] = u"Software\\JavaSoft\\Java Runtime Environment";
-constexpr char16_t kShellFolders[] = u"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
-
-}  // namespace
 
 TempFolder::TempFolder() : path_(makeTestFolder("jvm-").string()) {
   if (path_.empty()) ADD_FAILURE() << "cannot make a test folder";
@@ -52,10 +42,8 @@ void prepareDesktop(const TempFolder& root) {
   std::string appData = root / "ProgramData";
   std::filesystem::create_directories(documents);
   std::filesystem::create_directories(appData);
-  simdesktop::setRegistryString(simdesktop::RegistryRoot::currentUser, kShellFolders, u"Personal",
-                                widen(documents));
-  simdesktop::setRegistryString(simdesktop::RegistryRoot::localMachine, kShellFolders, u"Common AppData",
-                                widen(appData));
+  fmsim::registerDocumentsFolder(documents);
+  fmsim::registerCommonAppData(appData);
   std::string temp = root / "Temp";
   std::filesystem::create_directories(temp);
   ::setenv("TEMP", temp.c_str(), 1);
@@ -63,9 +51,9 @@ void prepareDesktop(const TempFolder& root) {
 
 void registerRuntime(const std::u16string& version, const std::u16string& javaHome,
                      const std::u16string& runtimeLib) {
-  simdesktop::setRegistryString(simdesktop::RegistryRoot::localMachine, kJavaRuntimeKey, u"CurrentVersion",
-                                version);
-  std::u16string versionKey = std::u16string(kJavaRuntimeKey) + u"\\" + version;
+  simdesktop::setRegistryString(simdesktop::RegistryRoot::localMachine, fmsim::kJavaRuntimeKey,
+                                u"CurrentVersion", version);
+  std::u16string versionKey = std::u16string(fmsim::kJavaRuntimeKey) + u"\\" + version;
   simdesktop::setRegistryString(simdesktop::RegistryRoot::localMachine, versionKey, u"JavaHome", javaHome);
   simdesktop::setRegistryString(simdesktop::RegistryRoot::localMachine, versionKey, u"RuntimeLib",
                                 runtimeLib);
