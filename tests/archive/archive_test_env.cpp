@@ -11,20 +11,12 @@
 #include <iterator>
 #include <sstream>
 
-#include "fmsim/desktop_setup.h"
-#include "simdesktop/desktop.h"
-#include "simdesktop/registry.h"
-#include "testsupport/test_folder.h"
+#include "testsupport/desktop_folder.h"
 
 namespace xplug::test {
 
 std::string makeTestFolder() {
-  const std::string folder = xplug::testing::makeTestFolder("archive-").string();
-  if (folder.empty()) return {};
-  simdesktop::resetDesktop();
-  setenv("TEMP", folder.c_str(), 1);
-  fmsim::registerDocumentsFolder(folder);
-  return folder;
+  return xplug::testing::makeDesktopTestFolder("archive-");
 }
 
 bool writeZip(const std::string& path, const std::vector<ZipEntry>& entries) {

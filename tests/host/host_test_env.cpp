@@ -10,23 +10,12 @@
 #include <vector>
 
 #include "archive/attached_jar.h"
-#include "fmsim/desktop_setup.h"
-#include "simdesktop/desktop.h"
-#include "simdesktop/registry.h"
-#include "testsupport/test_folder.h"
+#include "testsupport/desktop_folder.h"
 
 namespace xplug::test {
 
 std::string prepareTestFolder() {
-  const std::string folder = xplug::testing::makeTestFolder("host-").string();
-  if (folder.empty()) return {};
-
-  simdesktop::resetDesktop();
-  setenv("TEMP", folder.c_str(), 1);
-  setenv("TMP", folder.c_str(), 1);
-  setenv("TMPDIR", folder.c_str(), 1);
-  fmsim::registerDocumentsFolder(folder);
-  return folder;
+  return xplug::testing::makeDesktopTestFolder("host-", {.allTemporaryVariables = true});
 }
 
 bool writeManifestJar(const std::string& jarFile, const std::string& manifestText) {
