@@ -17,7 +17,7 @@ namespace fs = std::filesystem;
 
 class FmsimCommand : public FmsimCommandTest {
  protected:
-  FmsimCommand() : FmsimCommandTest("fmsim-") {}
+  FmsimCommand() : FmsimCommandTest({.folderStem = "fmsim-"}) {}
 };
 
 TEST_F(FmsimCommand, EvaluatesCalculationsWithoutAPlugin) {

@@ -9,9 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "testsupport/fmsim_command_test.h"
 #include "testsupport/read_file.h"
-#include "testsupport/run_command.h"
-#include "testsupport/test_folder.h"
 
 namespace xplug::testing {
 namespace {
@@ -31,13 +30,16 @@ std::string describe(const CommandResult& run) {
   return "exit status " + std::to_string(run.status) + "\nstdout:\n" + run.out + "\nstderr:\n" + run.err;
 }
 
-class GuideWalkthrough : public ::testing::Test {
+// Every tool runs with its temporary and home folders inside the test's folder, so that neither the
+// module's jar copy nor the Java VM's user preferences land in the real home folder.
+class GuideWalkthrough : public FmsimCommandTest {
  protected:
+  GuideWalkthrough() : FmsimCommandTest({.folderStem = "guide-", .privateHome = true}) {}
+
   void SetUp() override {
-    root_ = makeTestFolder("guide-");
-    ASSERT_FALSE(root_.empty());
-    for (const char* sub : {"work", "temp", "home", "documents", "appdata"})
-      fs::create_directories(root_ / sub);
+    FmsimCommandTest::SetUp();
+    if (HasFatalFailure()) return;
+    for (const char* sub : {"work", "documents", "appdata"}) fs::create_directories(root_ / sub);
     guide_ = readFile(GUIDE_PATH);
     ASSERT_FALSE(guide_.empty()) << "cannot read " << GUIDE_PATH;
     // The guide works in the plug-in's folder with relative paths; so does the test (each test case is
@@ -48,18 +50,10 @@ class GuideWalkthrough : public ::testing::Test {
   void TearDown() override {
     std::error_code ignored;
     if (!previousFolder_.empty()) fs::current_path(previousFolder_, ignored);
-    fs::remove_all(root_, ignored);
+    FmsimCommandTest::TearDown();
   }
 
   fs::path work() const { return root_ / "work"; }
-
-  // Every tool runs with its temporary and home folders inside the test's folder, so that neither the
-  // module's jar copy nor the Java VM's user preferences land in the real home folder.
-  CommandResult run(const std::string& program, const std::vector<std::string>& arguments,
-                    const std::string& input = {}) const {
-    return runCommand(program, arguments,
-                      {"TEMP=" + (root_ / "temp").string(), "HOME=" + (root_ / "home").string()}, input);
-  }
 
   // The guide's steps from the empty folder to the packed module.
   void buildPlugin() {
@@ -82,10 +76,11 @@ class GuideWalkthrough : public ::testing::Test {
     ASSERT_EQ(packed.status, 0) << describe(packed);
   }
 
+  // fmsim with the packed plug-in the guide built.
   CommandResult fmsim(std::vector<std::string> arguments, const std::string& input = {}) const {
-    arguments.insert(arguments.begin(), {"--documents", (root_ / "documents").string(), "--common-appdata",
-                                         (root_ / "appdata").string(), "--plugin", "Hello.fmx"});
-    return run(FMSIM_PATH, arguments, input);
+    arguments.insert(arguments.begin(),
+                     {"--common-appdata", (root_ / "appdata").string(), "--plugin", "Hello.fmx"});
+    return FmsimCommandTest::fmsim(arguments, input);
   }
 
   // The guide shows this output of a command verbatim.
@@ -93,7 +88,6 @@ class GuideWalkthrough : public ::testing::Test {
     EXPECT_NE(guide_.find(output), std::string::npos) << "the guide does not show this output:\n" << output;
   }
 
-  fs::path root_;
   fs::path previousFolder_;
   std::string guide_;
 };

@@ -17,7 +17,7 @@ namespace fs = std::filesystem;
 
 class JavaApiExampleCommand : public FmsimCommandTest {
  protected:
-  JavaApiExampleCommand() : FmsimCommandTest("java-api-") {}
+  JavaApiExampleCommand() : FmsimCommandTest({.folderStem = "java-api-"}) {}
 
   std::string pluginLog() const { return readFile(logFolder() / "XPlug Example_FMPro.log"); }
 };

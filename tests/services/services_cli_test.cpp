@@ -14,7 +14,7 @@ namespace {
 
 class ServicesCommand : public FmsimCommandTest {
  protected:
-  ServicesCommand() : FmsimCommandTest("services-cli-") {}
+  ServicesCommand() : FmsimCommandTest({.folderStem = "services-cli-"}) {}
 };
 
 TEST_F(ServicesCommand, EvalEvaluatesInTheCurrentContext) {

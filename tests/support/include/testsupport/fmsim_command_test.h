@@ -1,5 +1,6 @@
-// The fixture of the fmsim command-line tests: a private folder per test holding fmsim's documents
-// folder and TEMP, and fmsim run as a child process with them. Test threads only.
+// The fixture of the command-line tests: a private folder per test holding fmsim's documents folder,
+// TEMP and, when asked, HOME, and fmsim or another command run as a child process with them. Test
+// threads only.
 #ifndef XPLUG_TESTS_SUPPORT_FMSIM_COMMAND_TEST_H
 #define XPLUG_TESTS_SUPPORT_FMSIM_COMMAND_TEST_H
 
@@ -14,16 +15,27 @@
 
 namespace xplug::testing {
 
+// What the command-line fixtures choose differently.
+struct FmsimCommandOptions {
+  // Names the test's folder, so that a folder left behind tells which area made it.
+  std::string folderStem;
+  // Gives every command a home folder inside the test's folder, for commands (the Java VM, the JDK's
+  // tools) that write below HOME.
+  bool privateHome = false;
+};
+
 class FmsimCommandTest : public ::testing::Test {
  protected:
-  // `folderStem` names the test's folder, so that a folder left behind tells which area made it.
-  explicit FmsimCommandTest(std::string folderStem) : folderStem_(std::move(folderStem)) {}
+  explicit FmsimCommandTest(FmsimCommandOptions options) : options_(std::move(options)) {}
 
   void SetUp() override;
   void TearDown() override;
 
-  // fmsim with `arguments`, its documents folder and TEMP inside the test's folder.
-  CommandResult fmsim(std::vector<std::string> arguments) const;
+  // `program` with `arguments` and the test's environment: TEMP (and HOME) inside the test's folder.
+  CommandResult run(const std::string& program, const std::vector<std::string>& arguments,
+                    const std::string& input = {}) const;
+  // fmsim with `arguments` and its documents folder inside the test's folder.
+  CommandResult fmsim(std::vector<std::string> arguments, const std::string& input = {}) const;
 
   std::filesystem::path documents() const { return root_ / "documents"; }
   // Where the module writes its logs below the documents folder.
@@ -32,7 +44,7 @@ class FmsimCommandTest : public ::testing::Test {
   std::filesystem::path root_;
 
  private:
-  std::string folderStem_;
+  FmsimCommandOptions options_;
 };
 
 }  // namespace xplug::testing
