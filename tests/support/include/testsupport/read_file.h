@@ -1,4 +1,5 @@
-// Reads what a program under test wrote: a whole file as bytes. Any thread.
+// Reads what a program under test wrote (a log, a copied jar) as a whole file of bytes, for any test.
+// Any thread.
 #ifndef XPLUG_TESTS_SUPPORT_READ_FILE_H
 #define XPLUG_TESTS_SUPPORT_READ_FILE_H
 

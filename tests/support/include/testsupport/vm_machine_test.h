@@ -1,8 +1,6 @@
-// The base fixture of the tests that start a Java VM in their own process: a private folder, the
-// simulated machine set up as an installed one (documents folder, shared application data, the Java
-// runtime, TEMP, the VM's options), the console captured, the VM's JNI-check reports failing the test,
-// and a packed plug-in started through the host driver. Test threads only; one such test per process,
-// since the VM outlives the test.
+// Base fixture of the tests that start a Java VM in their process: a private folder, the simulated machine
+// set up as an installed one, the console captured and checked for the VM's JNI-check reports, and a
+// packed plug-in started through the host driver. Test threads only; one VM test per process.
 #ifndef XPLUG_TESTS_SUPPORT_VM_MACHINE_TEST_H
 #define XPLUG_TESTS_SUPPORT_VM_MACHINE_TEST_H
 
