@@ -61,9 +61,9 @@ jclass loadClassFromJar(JNIEnv* env, const std::string& jarPath, const char* cla
     if (threw(env) || urlClass == nullptr) break;
     jmethodID urlInit = env->GetMethodID(urlClass, "<init>", "(Ljava/lang/String;)V");
     if (threw(env) || urlInit == nullptr) break;
-    jstring spec = env->NewStringUTF((std::string(platform::kArchiveUrlPrefix) + jarPath).c_str());
-    if (threw(env) || spec == nullptr) break;
-    jobject url = env->NewObject(urlClass, urlInit, spec);
+    jstring urlText = env->NewStringUTF((std::string(platform::kArchiveUrlPrefix) + jarPath).c_str());
+    if (threw(env) || urlText == nullptr) break;
+    jobject url = env->NewObject(urlClass, urlInit, urlText);
     if (threw(env) || url == nullptr) break;
     jobjectArray urls = env->NewObjectArray(1, urlClass, url);
     if (threw(env) || urls == nullptr) break;
