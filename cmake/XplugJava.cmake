@@ -1,5 +1,7 @@
-# The JDK the build compiles Java with and whose jni.h the module includes. The module never links the
-# Java runtime: it loads it at run time from the registry's RuntimeLib value.
+# The JDK whose jni.h the module includes and whose VM the tests and fmsim load, and the JDK whose tools
+# (javac, jar, java) run during the build; they differ when the build's programs have another word size
+# than the build machine (the 32-bit build). The module never links the Java runtime: it loads it at run
+# time from the registry's RuntimeLib value.
 if(NOT XPLUG_JAVA_HOME)
   if(DEFINED ENV{XPLUG_JAVA_HOME})
     set(_home $ENV{XPLUG_JAVA_HOME})
@@ -13,7 +15,10 @@ if(NOT XPLUG_JAVA_HOME)
   endif()
   set(XPLUG_JAVA_HOME ${_home} CACHE PATH "JDK used to build and to run the tests")
 endif()
-set(XPLUG_JAVAC ${XPLUG_JAVA_HOME}/bin/javac)
+if(NOT XPLUG_BUILD_JAVA_HOME)
+  set(XPLUG_BUILD_JAVA_HOME ${XPLUG_JAVA_HOME} CACHE PATH "JDK whose tools run during the build")
+endif()
+set(XPLUG_JAVAC ${XPLUG_BUILD_JAVA_HOME}/bin/javac)
 set(XPLUG_JVM_LIBRARY ${XPLUG_JAVA_HOME}/lib/server/libjvm.so)
 if(NOT EXISTS ${XPLUG_JAVA_HOME}/include/jni.h)
   message(FATAL_ERROR "No jni.h under ${XPLUG_JAVA_HOME}; install openjdk-17-jdk-headless (scripts/setup)")

@@ -53,7 +53,7 @@ function(xplug_add_plugin_jar)
     list(APPEND jar_inputs --jar ${jar})
   endforeach()
   list(APPEND commands
-       COMMAND $<TARGET_FILE:xplug-jar> ${P_OUTPUT}
+       COMMAND xplug-jar ${P_OUTPUT}
                --manifest-entry "Manifest-Version=1.0"
                --manifest-entry "plugin-help=${P_HELP}"
                --manifest-entry "pluginClassName=${P_CLASS}"
@@ -85,7 +85,7 @@ function(xplug_pack_module)
   get_filename_component(output_dir ${P_OUTPUT} DIRECTORY)
   add_custom_command(OUTPUT ${P_OUTPUT}
                      COMMAND ${CMAKE_COMMAND} -E make_directory ${output_dir}
-                     COMMAND $<TARGET_FILE:xplug-pack> $<TARGET_FILE:${P_MODULE}> ${P_JAR} ${P_OUTPUT}
+                     COMMAND xplug-pack $<TARGET_FILE:${P_MODULE}> ${P_JAR} ${P_OUTPUT}
                              --offset ${XPLUG_ATTACHED_JAR_OFFSET}
                      DEPENDS ${P_MODULE} ${P_JAR} xplug-pack ${P_DEPENDS}
                      COMMENT "Packing ${P_OUTPUT}"

@@ -2,6 +2,17 @@
 # One executable per area; CTest runs every test case as a process of its own, which the VM tests
 # need (a process hosts one Java VM for its life). VM marks tests that start a Java VM: they run with
 # the sanitizer options a VM needs and with the VM's own JNI checks.
+# A 32-bit build runs its whole suite with the simulated host's objects above 0x80000000, so that every
+# handle reaches Java negative; its test programs run under the build's emulator.
+if(NOT DEFINED XPLUG_TEST_HIGH_PLACEMENT)
+  if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+    set(XPLUG_TEST_HIGH_PLACEMENT ON)
+  else()
+    set(XPLUG_TEST_HIGH_PLACEMENT OFF)
+  endif()
+endif()
+set(XPLUG_TEST_HIGH_PLACEMENT ${XPLUG_TEST_HIGH_PLACEMENT} CACHE BOOL "Tests put host objects above 0x80000000")
+
 function(xplug_add_gtest)
   cmake_parse_arguments(T "VM" "NAME" "SOURCES;LIBS;ENVIRONMENT" ${ARGN})
   add_executable(${T_NAME} ${T_SOURCES})
@@ -11,6 +22,13 @@ function(xplug_add_gtest)
   set(tmp ${CMAKE_BINARY_DIR}/test-tmp)
   set(env ${T_ENVIRONMENT})
   list(APPEND env "XPLUG_TEST_TMP=${tmp}" "HOME=${tmp}/home" "XDG_DOCUMENTS_DIR=${tmp}/home/Documents")
+  if(XPLUG_TEST_HIGH_PLACEMENT)
+    list(APPEND env "FMSIM_HIGH_PLACEMENT=1")
+  endif()
+  if(CMAKE_CROSSCOMPILING_EMULATOR)
+    string(REPLACE ";" "," emulator "${CMAKE_CROSSCOMPILING_EMULATOR}")
+    list(APPEND env "XPLUG_TEST_EMULATOR=${emulator}")
+  endif()
   set(java_options "-Djava.util.prefs.userRoot=${tmp}/prefs/user -Djava.util.prefs.systemRoot=${tmp}/prefs/system")
   if(T_VM)
     list(APPEND env "ASAN_OPTIONS=handle_segv=0:allow_user_segv_handler=1:detect_leaks=0"

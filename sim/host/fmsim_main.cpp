@@ -21,6 +21,7 @@
 #include "fmsim/calculation.h"
 #include "fmsim/desktop_setup.h"
 #include "fmsim/host_driver.h"
+#include "fmsim/placement.h"
 #include "fmsim/test_support.h"
 #include "fmsim/values.h"
 #include "simdesktop/desktop.h"
@@ -56,6 +57,8 @@ constexpr char kUsage[] =
     "  --java-home DIR    the Java runtime to register (default: the JDK fmsim was built with)\n"
     "  --no-java          register no Java runtime\n"
     "  --registry FILE    load registry values from FILE (applied after the defaults)\n"
+    "  --high-placement   put every host object above 0x80000000, so that a 32-bit plug-in's handles\n"
+    "                     reach Java negative (also FMSIM_HIGH_PLACEMENT=1)\n"
     "  --help             this text\n"
     "\n"
     "FileMaker's main window, \"FileMaker Pro - Untitled\", is in front; while a plug-in runs a message\n"
@@ -78,6 +81,7 @@ struct Options {
   std::optional<std::string> javaHome;
   bool noJava = false;
   std::vector<std::string> registryFiles;
+  bool highPlacement = false;
   std::optional<std::string> checkFile;
   uint64_t repeat = 1;
 };
@@ -162,6 +166,8 @@ std::optional<int> parseOptions(int argc, char** argv, Options& options) {
     } else if (arg == "--registry") {
       if (!value(text)) return usageError("--registry needs a file");
       options.registryFiles.push_back(text);
+    } else if (arg == "--high-placement") {
+      options.highPlacement = true;
     } else {
       return usageError("unknown option '" + arg + "'");
     }
@@ -421,6 +427,10 @@ int runInteractive(Calculator& calculator) {
 int main(int argc, char** argv) {
   Options options;
   if (std::optional<int> status = parseOptions(argc, argv, options)) return *status;
+  if (std::string error; options.highPlacement && !fmsim::enableHighPlacement(error)) {
+    std::fprintf(stderr, "fmsim: --high-placement: %s\n", error.c_str());
+    return 2;
+  }
 
   std::FILE* results = separateResults(options.log);
   if (!setUpDesktop(options)) return 2;

@@ -8,10 +8,43 @@
 #include <array>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
 
 extern char** environ;
 
 namespace xplug::testing {
+namespace {
+
+// A build of another word size runs its programs under an emulator (XPLUG_TEST_EMULATOR, its words
+// separated by commas); the build machine's own programs, such as the JDK's compiler, run directly.
+std::vector<std::string> emulatorFor(const std::string& program) {
+  const char* emulator = std::getenv("XPLUG_TEST_EMULATOR");
+  if (emulator == nullptr || *emulator == '\0') return {};
+  std::array<char, 5> header{};
+  std::ifstream file(program, std::ios::binary);
+  if (!file.read(header.data(), header.size()) ||
+      std::memcmp(header.data(),
+                  "\x7F"
+                  "ELF",
+                  4) != 0 ||
+      header[4] != 1) {  // 1: a 32-bit image
+    return {};
+  }
+  std::vector<std::string> words;
+  std::string word;
+  for (const char* c = emulator;; ++c) {
+    if (*c == ',' || *c == '\0') {
+      if (!word.empty()) words.push_back(word);
+      word.clear();
+      if (*c == '\0') break;
+    } else {
+      word += *c;
+    }
+  }
+  return words;
+}
+
+}  // namespace
 
 CommandResult runCommand(const std::string& program, const std::vector<std::string>& arguments,
                          const std::vector<std::string>& environment, const std::string& input) {
@@ -23,8 +56,11 @@ CommandResult runCommand(const std::string& program, const std::vector<std::stri
   std::vector<std::string> env;
   for (char** e = environ; *e != nullptr; ++e) env.emplace_back(*e);
   env.insert(env.end(), environment.begin(), environment.end());
-  std::vector<char*> argv{const_cast<char*>(program.c_str())};
-  for (const std::string& a : arguments) argv.push_back(const_cast<char*>(a.c_str()));
+  std::vector<std::string> words = emulatorFor(program);
+  words.push_back(program);
+  words.insert(words.end(), arguments.begin(), arguments.end());
+  std::vector<char*> argv;
+  for (std::string& w : words) argv.push_back(w.data());
   argv.push_back(nullptr);
   std::vector<char*> envp;
   for (std::string& e : env) envp.push_back(e.data());
@@ -35,7 +71,7 @@ CommandResult runCommand(const std::string& program, const std::vector<std::stri
     dup2(inPipe[0], STDIN_FILENO);
     dup2(outPipe[1], STDOUT_FILENO);
     dup2(errPipe[1], STDERR_FILENO);
-    execve(program.c_str(), argv.data(), envp.data());
+    execve(argv[0], argv.data(), envp.data());
     _exit(127);
   }
   close(inPipe[0]);

@@ -44,7 +44,7 @@ ObjectTable& table() {
 
 void evictOldestLocked() {
   ObjectTable& t = table();
-  ::operator delete(t.quarantine.front().memory);
+  HostObject::operator delete(t.quarantine.front().memory);
   t.quarantine.pop_front();
 }
 

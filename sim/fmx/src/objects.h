@@ -12,6 +12,7 @@
 
 #include "fmsim/calculation.h"
 #include "fmsim/test_support.h"
+#include "placement.h"
 #include "value_model.h"
 
 namespace fmsim {
@@ -21,6 +22,9 @@ struct HostObject {
   HostObject(const HostObject&) = delete;
   HostObject& operator=(const HostObject&) = delete;
   virtual ~HostObject() = default;
+  // Objects, and the views inside them, live where the placement mode puts them (fmsim/placement.h).
+  static void* operator new(size_t size) { return allocateObjectMemory(size); }
+  static void operator delete(void* memory) { releaseObjectMemory(memory); }
   const ObjectKind kind;
   // Views and vector elements belong to another object: a plug-in may read them but neither change nor
   // delete them, and they are not counted as live objects of their own.

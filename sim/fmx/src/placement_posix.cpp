@@ -1,0 +1,23 @@
+// The high region on POSIX systems: an anonymous mapping at a fixed address that nothing else holds.
+#include <sys/mman.h>
+
+#include "placement.h"
+
+namespace fmsim {
+
+void* reserveRegionAbove(uintptr_t floor, size_t size) {
+  // A few candidates from 2.25 GiB up, so that a VM or library already sitting at one does not stop us.
+  constexpr uintptr_t kStep = 0x10000000;
+  for (uintptr_t at = floor + kStep; at <= uintptr_t{0xFFFFFFFF} - size; at += kStep) {
+    void* wanted = reinterpret_cast<void*>(at);
+    void* got = ::mmap(wanted, size, PROT_READ | PROT_WRITE,
+                       MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE | MAP_FIXED_NOREPLACE, -1, 0);
+    if (got == MAP_FAILED) continue;
+    // Kernels before MAP_FIXED_NOREPLACE take it as a hint and may put the mapping elsewhere.
+    if (got == wanted) return got;
+    ::munmap(got, size);
+  }
+  return nullptr;
+}
+
+}  // namespace fmsim
