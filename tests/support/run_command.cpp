@@ -16,7 +16,7 @@ namespace xplug::testing {
 namespace {
 
 // A build of another word size runs its programs under an emulator (XPLUG_TEST_EMULATOR, its words
-// separated by commas); the build machine's own programs, such as the JDK's compiler, run directly.
+// separated by '|'); the build machine's own programs, such as the JDK's compiler, run directly.
 std::vector<std::string> emulatorFor(const std::string& program) {
   const char* emulator = std::getenv("XPLUG_TEST_EMULATOR");
   if (emulator == nullptr || *emulator == '\0') return {};
@@ -33,7 +33,7 @@ std::vector<std::string> emulatorFor(const std::string& program) {
   std::vector<std::string> words;
   std::string word;
   for (const char* c = emulator;; ++c) {
-    if (*c == ',' || *c == '\0') {
+    if (*c == '|' || *c == '\0') {
       if (!word.empty()) words.push_back(word);
       word.clear();
       if (*c == '\0') break;

@@ -52,7 +52,7 @@ TEST_F(CallRecordBytes, GetStringCarriesItsFieldsAtTheHostsOffsets) {
   EXPECT_EQ(unsignedAt(at.bufferCapacity, 4), 77u);
   EXPECT_EQ(addressAt(at.instanceID), reinterpret_cast<uintptr_t>(library_));
   EXPECT_NE(addressAt(at.result), 0u);
-  EXPECT_EQ(addressAt(at.cCurrentEnv), reinterpret_cast<uintptr_t>(&fmsimCurrentEnvironment));
+  EXPECT_EQ(addressAt(at.cCurrentEnv), reinterpret_cast<uintptr_t>(&fmsim::fmsimCurrentEnvironment));
 }
 
 TEST_F(CallRecordBytes, StartUpResultAndScriptCallbackSitAtTheirOffsets) {

@@ -1,7 +1,7 @@
 # Runs the example plug-in's calculations in two fmsim commands and fails unless both succeed and print
 # exactly the same results. The subject runs with --high-placement (and its emulator, when it is built
 # for another word size) and must show no JNI-check report in the module's console output.
-#   cmake -DSUBJECT=<fmsim> [-DEMULATOR=a,b,...] -DREFERENCE=<fmsim> -DCALCULATIONS=<file> -P compare_fmsim.cmake
+#   cmake -DSUBJECT=<fmsim> [-DEMULATOR=a|b|...] -DREFERENCE=<fmsim> -DCALCULATIONS=<file> -P compare_fmsim.cmake
 foreach(required SUBJECT REFERENCE CALCULATIONS)
   if(NOT DEFINED ${required})
     message(FATAL_ERROR "compare_fmsim: ${required} is required")
@@ -14,7 +14,7 @@ endif()
 # fmsim reads the calculations from standard input, one a line (they hold semicolons, which a CMake
 # argument list cannot carry).
 file(STRINGS ${CALCULATIONS} lines ENCODING UTF-8)
-string(REPLACE "," ";" emulator "${EMULATOR}")
+string(REPLACE "|" ";" emulator "${EMULATOR}")
 
 execute_process(COMMAND ${REFERENCE} INPUT_FILE ${CALCULATIONS}
                 RESULT_VARIABLE reference_status OUTPUT_VARIABLE reference_out ERROR_VARIABLE reference_err)

@@ -50,7 +50,9 @@ TEST(HighPlacement, EveryObjectLiesAboveTwoGigabytesAndEveryHandleFindsItAgain) 
   const std::vector<const void*> objects{data, text, view, binary, style, number};
   for (const void* object : objects) {
     EXPECT_GE(reinterpret_cast<uintptr_t>(object), uintptr_t{0x80000000u}) << object;
-    if constexpr (sizeof(void*) == 4) EXPECT_LT(toObjectHandle(object), 0) << object;
+    if constexpr (sizeof(void*) == 4) {
+      EXPECT_LT(toObjectHandle(object), 0) << object;
+    }
     for (ObjectHandle handle : handlesFor(object)) {
       EXPECT_EQ(fromObjectHandle<const void>(handle), object) << std::hex << handle;
     }
