@@ -114,6 +114,15 @@ TEST_F(ServiceNativesTest, ScriptsStartWithTheirParameterOrNone) {
   EXPECT_EQ(driver_.scriptStarts()[3].script, u"Close");
   EXPECT_EQ(driver_.scriptStarts()[3].control, 1);
   EXPECT_FALSE(driver_.scriptStarts()[3].parameter.has_value());
+
+  // On 32 bits only the low half of a handle is an address: a handle with only its high half set is
+  // no parameter either. (On 64 bits it would be a stray address.)
+  if constexpr (sizeof(void*) == 4) {
+    EXPECT_EQ(run("scriptRaw", {"Books", "Open", "0", "4294967296", "0"}), "0");
+    ASSERT_EQ(driver_.scriptStarts().size(), 5u);
+    EXPECT_EQ(driver_.scriptStarts()[4].script, u"Open");
+    EXPECT_FALSE(driver_.scriptStarts()[4].parameter.has_value());
+  }
   expectNothingLeft();
 }
 
