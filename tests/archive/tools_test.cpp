@@ -11,6 +11,7 @@
 #include "archive_test_env.h"
 #include "jar_writer.h"
 #include "pack_module.h"
+#include "testsupport/run_command.h"
 
 namespace xplug::tools {
 namespace {
@@ -28,9 +29,13 @@ class ToolsTest : public ::testing::Test {
     ASSERT_TRUE(test::writeZip(jar_, {{"a.txt", "jar content"}}));
   }
 
-  // Runs a command line and gives its exit status; its error output goes to `errorFile_`.
+  // Runs a command line and gives its exit status; its error output goes to `errorFile_`. The tools of a
+  // build of another word size run under its emulator.
   int run(const std::string& commandLine) {
-    const int status = std::system((commandLine + " 2>'" + errorFile() + "'").c_str());
+    std::string prefix;
+    for (const std::string& word : xplug::testing::emulatorFor(XPLUG_PACK_COMMAND))
+      prefix += "'" + word + "' ";
+    const int status = std::system((prefix + commandLine + " 2>'" + errorFile() + "'").c_str());
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   }
   std::string errorFile() const { return folder_ + "/stderr.txt"; }

@@ -13,21 +13,16 @@
 extern char** environ;
 
 namespace xplug::testing {
-namespace {
 
-// A build of another word size runs its programs under an emulator (XPLUG_TEST_EMULATOR, its words
-// separated by '|'); the build machine's own programs, such as the JDK's compiler, run directly.
 std::vector<std::string> emulatorFor(const std::string& program) {
   const char* emulator = std::getenv("XPLUG_TEST_EMULATOR");
   if (emulator == nullptr || *emulator == '\0') return {};
   std::array<char, 5> header{};
   std::ifstream file(program, std::ios::binary);
-  if (!file.read(header.data(), header.size()) ||
-      std::memcmp(header.data(),
-                  "\x7F"
-                  "ELF",
-                  4) != 0 ||
-      header[4] != 1) {  // 1: a 32-bit image
+  constexpr char kElfMagic[] = {0x7F, 'E', 'L', 'F'};
+  constexpr char kElfClass32 = 1;
+  if (!file.read(header.data(), header.size()) || std::memcmp(header.data(), kElfMagic, 4) != 0 ||
+      header[4] != kElfClass32) {
     return {};
   }
   std::vector<std::string> words;
@@ -43,8 +38,6 @@ std::vector<std::string> emulatorFor(const std::string& program) {
   }
   return words;
 }
-
-}  // namespace
 
 CommandResult runCommand(const std::string& program, const std::vector<std::string>& arguments,
                          const std::vector<std::string>& environment, const std::string& input) {

@@ -15,6 +15,11 @@ struct CommandResult {
   std::string err;
 };
 
+// The words to put before `program` to run it: the emulator of a build of another word size
+// (XPLUG_TEST_EMULATOR, its words separated by '|') for that build's programs, nothing for the build
+// machine's own (the JDK's compiler) or when there is no emulator.
+std::vector<std::string> emulatorFor(const std::string& program);
+
 // Runs `program` with `arguments` and the extra environment entries ("NAME=value"), feeding `input` to
 // its standard input.
 CommandResult runCommand(const std::string& program, const std::vector<std::string>& arguments,
