@@ -12,7 +12,7 @@ void* allocateObjectMemory(size_t size);
 void releaseObjectMemory(void* memory);
 
 // The operating system's part: a fresh, zero-filled region of `size` bytes whose first address is at or
-// above `floor` and whose last is below 4 GiB, or nullptr. One backend per platform.
+// above `floor`, below 4 GiB where the address space allows it, or nullptr. One backend per platform.
 void* reserveRegionAbove(uintptr_t floor, size_t size);
 
 }  // namespace fmsim

@@ -17,6 +17,14 @@ void* reserveRegionAbove(uintptr_t floor, size_t size) {
     if (got == wanted) return got;
     ::munmap(got, size);
   }
+  // A 64-bit process may find the range below 4 GiB taken (AddressSanitizer's shadow lies there); any
+  // region above the floor serves it, since its handles stay positive either way.
+  if constexpr (sizeof(void*) == 8) {
+    void* got =
+        ::mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
+    if (got != MAP_FAILED && reinterpret_cast<uintptr_t>(got) >= floor) return got;
+    if (got != MAP_FAILED) ::munmap(got, size);
+  }
   return nullptr;
 }
 

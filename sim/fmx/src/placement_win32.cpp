@@ -12,6 +12,12 @@ void* reserveRegionAbove(uintptr_t floor, size_t size) {
     void* got = ::VirtualAlloc(reinterpret_cast<void*>(at), size, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE);
     if (got != nullptr) return got;
   }
+  // A 64-bit process takes any region above the floor: its handles stay positive either way.
+  if constexpr (sizeof(void*) == 8) {
+    void* got = ::VirtualAlloc(nullptr, size, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE);
+    if (got != nullptr && reinterpret_cast<uintptr_t>(got) >= floor) return got;
+    if (got != nullptr) ::VirtualFree(got, 0, MEM_RELEASE);
+  }
   return nullptr;
 }
 
