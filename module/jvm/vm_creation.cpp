@@ -4,9 +4,7 @@
 
 #include <cinttypes>
 #include <cstdio>
-#include <filesystem>
 #include <memory>
-#include <system_error>
 
 #include "jvm/java_runtime.h"
 #include "jvm/jvm_session.h"
@@ -23,9 +21,9 @@ constexpr char16_t kShellFoldersKey[] =
 // The narrow marker folder's limit, as the C library's conversion is given it.
 constexpr std::size_t kMarkerFolderCapacity = 256;
 
+// The marker paths are narrow ANSI text; only the platform knows how to hand such a path to the system.
 bool entryExists(const std::string& path) {
-  std::error_code error;
-  return std::filesystem::exists(path, error);
+  return platform::pathExists(path.c_str());
 }
 
 struct FileCloser {

@@ -9,11 +9,23 @@
 #include <string>
 #include <string_view>
 
+// The compiler checks logMessage's arguments against its format where it can. MinGW's C runtime is
+// built with its C99 printf (__USE_MINGW_ANSI_STDIO), whose format family the checks must name.
+#if defined(__MINGW_PRINTF_FORMAT)
+#define XPLUG_PRINTF_FORMAT(formatIndex, firstArgument) \
+  __attribute__((format(__MINGW_PRINTF_FORMAT, formatIndex, firstArgument)))
+#elif defined(__GNUC__) || defined(__clang__)
+#define XPLUG_PRINTF_FORMAT(formatIndex, firstArgument) \
+  __attribute__((format(printf, formatIndex, firstArgument)))
+#else
+#define XPLUG_PRINTF_FORMAT(formatIndex, firstArgument)
+#endif
+
 namespace xplug {
 
 // printf-style; "%s" takes narrow text (UTF-8 or ANSI bytes as they are). Wide (UTF-16) text is turned
 // into narrow text with logText() before it is logged.
-void logMessage(const char* format, ...) __attribute__((format(printf, 1, 2)));
+void logMessage(const char* format, ...) XPLUG_PRINTF_FORMAT(1, 2);
 // Forgets the chosen log file, so that the next message chooses again.
 void resetLogFilePath();
 // The chosen log file's path, or empty when none is held.

@@ -47,6 +47,8 @@ std::FILE* createFileNoFollow(const char* path);
 // the path and never anything but a regular file (for files in shared folders such as the temporary
 // folder). Returns null on failure, with the reason in lastCRuntimeError().
 std::FILE* openFileAppendNoFollow(const char* path);
+// True when a file or folder exists at a narrow (ANSI) path (GetFileAttributesA; stat on POSIX).
+bool pathExists(const char* path);
 // Creates one directory level; false when it could not be created (it may already exist).
 bool createDirectory(std::u16string_view path);
 // Deletes a file; false when it could not be deleted.

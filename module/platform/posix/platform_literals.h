@@ -23,6 +23,13 @@ inline constexpr char kArchiveUrlPrefix[] = "file://";
 // The Java VM's logging configuration and extension folder options.
 inline constexpr char kLoggingConfigFile[] = "/tmp/logging.properties";
 inline constexpr char16_t kSystemJavaExtFolder[] = u"/usr/java/packages/lib/ext";
+// The Java runtime's keys in the simulated registry, tried in this order: the key of Java 8 and older
+// runtimes, then the keys that Java 9 and later runtimes register on Windows.
+inline constexpr const char16_t* kJavaRuntimeKeys[] = {
+    u"Software\\JavaSoft\\Java Runtime Environment",
+    u"Software\\JavaSoft\\JRE",
+    u"Software\\JavaSoft\\JDK",
+};
 
 }  // namespace xplug::platform
 
