@@ -113,7 +113,10 @@ std::optional<std::vector<VmOption>> buildVmOptions(const VmOptionInputs& inputs
     options.push_back({memory});
   }
   options.push_back({std::string("-Djava.util.logging.config.file=") + platform::kLoggingConfigFile});
-  options.push_back({"vfprintf", reinterpret_cast<void*>(&vmMessageHook)});
+  // The VM calls the hook as a JNI vfprintf hook: jint (JNICALL*)(FILE*, const char*, va_list). The
+  // initialisation does not compile when the hook's type or calling convention differs.
+  jint(JNICALL* const hook)(std::FILE*, const char*, va_list) = &vmMessageHook;
+  options.push_back({"vfprintf", reinterpret_cast<void*>(hook)});
 
   const std::u16string& lib = inputs.javaLibDir;
   const char16_t sep = platform::kPathSeparatorWide;

@@ -4,6 +4,8 @@
 #ifndef XPLUG_LOG_PLUGIN_LOG_H
 #define XPLUG_LOG_PLUGIN_LOG_H
 
+#include <jni.h>
+
 #include <cstdarg>
 #include <cstdio>
 #include <string>
@@ -30,9 +32,13 @@ void logMessage(const char* format, ...) XPLUG_PRINTF_FORMAT(1, 2);
 void resetLogFilePath();
 // The chosen log file's path, or empty when none is held.
 std::u16string currentLogFilePath();
-// The VM's "vfprintf" hook.
-int vmMessageHook(std::FILE* stream, const char* format, va_list arguments);
-// UTF-16 text as the log shows it (UTF-8; an unpaired surrogate shows as U+FFFD).
+// The VM's "vfprintf" hook, called with the Java runtime's convention (JNICALL: stdcall on 32-bit
+// Windows). The stream belongs to the VM's C runtime: the text is written to it only when it is one the
+// module may write (platform::canWriteToStream), else it goes to the debugger output.
+jint JNICALL vmMessageHook(std::FILE* stream, const char* format, va_list arguments);
+// UTF-16 text as the log shows it: in the code page of narrow paths (platform::kNarrowPathCodePage),
+// so that wide and narrow paths read alike in one file (UTF-8 on POSIX, where an unpaired surrogate
+// shows as U+FFFD; the ANSI code page on Windows).
 std::string logText(std::u16string_view text);
 // The current local time as the log stamps it: the C library's 24-character ctime form without its
 // line break ("Fri Dec 11 11:34:19 2026").

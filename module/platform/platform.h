@@ -55,8 +55,11 @@ bool createDirectory(std::u16string_view path);
 bool deleteFile(std::u16string_view path);
 // The C library's error number of the calling thread.
 int lastCRuntimeError();
-// True when the stream has a valid low-level file descriptor.
-bool streamHasDescriptor(std::FILE* stream);
+// True when the module may write to a stream it was handed with its own C runtime's functions: the
+// stream has a valid low-level descriptor, and on Windows it is also one of this runtime's own
+// standard output and error streams (a Java runtime hands streams of its own C runtime, whose FILE
+// records ours must never touch).
+bool canWriteToStream(std::FILE* stream);
 
 // ---- Module file and paths ------------------------------------------------------------------------
 

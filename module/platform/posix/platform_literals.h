@@ -3,7 +3,12 @@
 #ifndef XPLUG_PLATFORM_POSIX_PLATFORM_LITERALS_H
 #define XPLUG_PLATFORM_POSIX_PLATFORM_LITERALS_H
 
+#include <cstdint>
+
 namespace xplug::platform {
+
+// The code page of narrow file paths: UTF-8, as the system takes them.
+inline constexpr uint32_t kNarrowPathCodePage = 65001;
 
 // File path separator, as narrow and wide text.
 inline constexpr char kPathSeparator = '/';

@@ -180,7 +180,7 @@ int lastCRuntimeError() {
   return errno;
 }
 
-bool streamHasDescriptor(std::FILE* stream) {
+bool canWriteToStream(std::FILE* stream) {
   return stream && ::fileno(stream) >= 0;
 }
 

@@ -4,7 +4,13 @@
 #ifndef XPLUG_PLATFORM_WIN32_PLATFORM_LITERALS_H
 #define XPLUG_PLATFORM_WIN32_PLATFORM_LITERALS_H
 
+#include <cstdint>
+
 namespace xplug::platform {
+
+// The code page of narrow file paths: the thread's ANSI code page, as the narrow Win32 and C runtime
+// functions take them.
+inline constexpr uint32_t kNarrowPathCodePage = 3;
 
 // File path separator, as narrow and wide text.
 inline constexpr char kPathSeparator = '\\';

@@ -210,10 +210,11 @@ int lastCRuntimeError() {
   return errno;
 }
 
-bool streamHasDescriptor(std::FILE* stream) {
+bool canWriteToStream(std::FILE* stream) {
   // A process without a console (FileMaker is a GUI application) has standard streams whose
   // descriptor is negative.
-  return stream && ::_fileno(stream) >= 0;
+  if (stream != stdout && stream != stderr) return false;
+  return ::_fileno(stream) >= 0;
 }
 
 // ---- Module file and paths ----
