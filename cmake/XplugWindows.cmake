@@ -14,7 +14,7 @@ add_compile_definitions(__USE_MINGW_ANSI_STDIO=1)
 
 # The module's image must end before the attached jar's offset: Windows release builds optimise for size
 # and let the linker drop what nothing uses.
-if(CMAKE_BUILD_TYPE STREQUAL "Release" OR CMAKE_BUILD_TYPE STREQUAL "MinSizeRel")
+if(MINGW AND (CMAKE_BUILD_TYPE STREQUAL "Release" OR CMAKE_BUILD_TYPE STREQUAL "MinSizeRel"))
   string(REPLACE "-O3" "-Os" CMAKE_CXX_FLAGS_RELEASE "${CMAKE_CXX_FLAGS_RELEASE}")
   string(REPLACE "-O3" "-Os" CMAKE_C_FLAGS_RELEASE "${CMAKE_C_FLAGS_RELEASE}")
   add_compile_options(-ffunction-sections -fdata-sections)
@@ -43,6 +43,9 @@ add_dependencies(fmwrapper_import fmwrapper_import_lib)
 
 # The C++ runtime, libgcc and winpthread are linked in: FileMaker's folder holds none of mingw's DLLs.
 function(xplug_windows_link_options target)
+  if(NOT MINGW)
+    return()
+  endif()
   target_link_options(${target} PRIVATE -static -static-libgcc -static-libstdc++)
   if(CMAKE_BUILD_TYPE STREQUAL "Release" OR CMAKE_BUILD_TYPE STREQUAL "MinSizeRel")
     target_link_options(${target} PRIVATE -s -Wl,--gc-sections)
@@ -59,7 +62,9 @@ endif()
 add_library(xplug_minizip_win STATIC ${XPLUG_MINIZIP_SOURCE_DIR}/unzip.c ${XPLUG_MINIZIP_SOURCE_DIR}/zip.c
                                      ${XPLUG_MINIZIP_SOURCE_DIR}/ioapi.c)
 # zlib's own sources, not ours: they build without our warnings.
-target_compile_options(xplug_minizip_win PRIVATE -w -Wno-error)
+if(MINGW)
+  target_compile_options(xplug_minizip_win PRIVATE -w -Wno-error)
+endif()
 target_include_directories(xplug_minizip_win SYSTEM PUBLIC ${XPLUG_MINIZIP_SOURCE_DIR})
 target_link_libraries(xplug_minizip_win PUBLIC ZLIB::ZLIB)
 add_library(xplug::minizip ALIAS xplug_minizip_win)
