@@ -81,8 +81,35 @@ ProcessResult runProcess(std::wstring commandLine) {
   return result;
 }
 
-std::wstring fmsimCommand(const std::wstring& arguments) {
-  return L"\"" + binFolder() + L"\\fmsim.exe\" --plugin \"" + exampleModule() + L"\" " + arguments;
+// A copy of the packed example under the temporary folder: the module's path must fit MAX_PATH,
+// wherever the build folder is. FMWrapper.dll is found as FileMaker's is, loaded already in the process.
+class ModuleCopy {
+ public:
+  ModuleCopy() {
+    wchar_t temp[MAX_PATH] = {};
+    GetTempPathW(MAX_PATH, temp);
+    folder_ = std::wstring(temp) + L"xplug-module-" + std::to_wstring(GetCurrentProcessId());
+    CreateDirectoryW(folder_.c_str(), nullptr);
+    path_ = folder_ + L"\\XPlugExample.fmx64";
+    copied_ = CopyFileW(exampleModule().c_str(), path_.c_str(), FALSE) != 0;
+  }
+  ~ModuleCopy() {
+    DeleteFileW(path_.c_str());
+    RemoveDirectoryW(folder_.c_str());
+  }
+  ModuleCopy(const ModuleCopy&) = delete;
+  ModuleCopy& operator=(const ModuleCopy&) = delete;
+  bool copied() const { return copied_; }
+  const std::wstring& path() const { return path_; }
+
+ private:
+  std::wstring folder_;
+  std::wstring path_;
+  bool copied_ = false;
+};
+
+std::wstring fmsimCommand(const ModuleCopy& module, const std::wstring& arguments) {
+  return L"\"" + binFolder() + L"\\fmsim.exe\" --plugin \"" + module.path() + L"\" " + arguments;
 }
 
 TEST(PackedModule, ItsJarIsExtractedToANonAsciiTempFolderAndItsManifestRead) {
@@ -93,23 +120,28 @@ TEST(PackedModule, ItsJarIsExtractedToANonAsciiTempFolderAndItsManifestRead) {
   // The module reads TEMP through the C runtime, as FileMaker's process would have it.
   ASSERT_EQ(_wputenv_s(L"TEMP", folder.c_str()), 0);
 
-  HMODULE module = LoadLibraryW(exampleModule().c_str());
-  ASSERT_NE(module, nullptr) << "error " << GetLastError();
-  auto entry = reinterpret_cast<FmxExternCallProc>(
-      reinterpret_cast<void (*)()>(GetProcAddress(module, "FMExternCallProc")));
-  ASSERT_NE(entry, nullptr);
-
-  char16_t name[256] = {};
-  ExternCallRecord record{};
-  record.selector = kFmxSelectorGetString;
-  record.callParameter = kFmxStringName;
-  record.bufferCapacity = 256;
-  record.instanceID = reinterpret_cast<uintptr_t>(module);
-  record.result = reinterpret_cast<uintptr_t>(name);
-  entry(&record);
-  EXPECT_EQ(std::u16string(name), u"XPlug Example");
-
   const std::wstring jar = folder + L"\\XPlugExample.jar";
+  {
+    // Under the new TEMP, so that the module's own path has the non-ASCII letter too.
+    ModuleCopy copy;
+    ASSERT_TRUE(copy.copied());
+    HMODULE module = LoadLibraryW(copy.path().c_str());
+    ASSERT_NE(module, nullptr) << "error " << GetLastError();
+    auto entry = reinterpret_cast<FmxExternCallProc>(
+        reinterpret_cast<void (*)()>(GetProcAddress(module, "FMExternCallProc")));
+    ASSERT_NE(entry, nullptr);
+
+    char16_t name[256] = {};
+    ExternCallRecord record{};
+    record.selector = kFmxSelectorGetString;
+    record.callParameter = kFmxStringName;
+    record.bufferCapacity = 256;
+    record.instanceID = reinterpret_cast<uintptr_t>(module);
+    record.result = reinterpret_cast<uintptr_t>(name);
+    entry(&record);
+    EXPECT_EQ(std::u16string(name), u"XPlug Example");
+    FreeLibrary(module);
+  }
   const std::string content = readAll(jar);
   EXPECT_EQ(content.substr(0, 4), std::string("PK\x03\x04", 4)) << "the copy is the archive";
   DeleteFileW(jar.c_str());
@@ -117,7 +149,9 @@ TEST(PackedModule, ItsJarIsExtractedToANonAsciiTempFolderAndItsManifestRead) {
 }
 
 TEST(FmsimExe, InfoPrintsTheStringsOfTheAttachedJar) {
-  ProcessResult run = runProcess(fmsimCommand(L"--info"));
+  ModuleCopy module;
+  ASSERT_TRUE(module.copied());
+  ProcessResult run = runProcess(fmsimCommand(module, L"--info"));
   EXPECT_EQ(run.exitCode, 0u) << run.output;
   EXPECT_NE(run.output.find("128: XPlug Example\n"), std::string::npos) << run.output;
   EXPECT_NE(run.output.find("129: Example functions written in Java (1.0)\n"), std::string::npos)
@@ -133,7 +167,9 @@ TEST(FmsimExe, WithoutJavaStartUpAnswersMinusTwoAndTheLogSaysWhy) {
                              L"Software\\JavaSoft\\JDK"}) {
     RegDeleteTreeW(HKEY_LOCAL_MACHINE, key);
   }
-  ProcessResult run = runProcess(fmsimCommand(L"-e \"1+1\""));
+  ModuleCopy module;
+  ASSERT_TRUE(module.copied());
+  ProcessResult run = runProcess(fmsimCommand(module, L"-e \"1+1\""));
   EXPECT_EQ(run.exitCode, 0u) << run.output;
   EXPECT_NE(run.output.find("fmsim: the plug-in answered -2 at start-up"), std::string::npos) << run.output;
   EXPECT_NE(run.output.find("message box: Kvantrel plugins require Java 1.4 or later"), std::string::npos)
