@@ -54,6 +54,9 @@ constexpr char kUsage[] =
     "loop on FileMaker's thread it receives a timer message every 5 ms. Script starts are printed on\n"
     "standard error as 'script: FILE / SCRIPT (PARAMETER)'.\n"
     "\n"
+    "On Windows, fmsim.exe runs beside FMWrapper.dll and the plug-in reads the machine's own registry:\n"
+    "--documents, --common-appdata, --java-home, --no-java and --registry are for Linux only.\n"
+    "\n"
     "Exit status: 0 when every calculation succeeded, 1 when one failed, 2 for a usage or set-up error.\n";
 
 struct Options {
