@@ -24,4 +24,11 @@ if(NOT EXISTS ${XPLUG_JAVA_HOME}/include/jni.h)
   message(FATAL_ERROR "No jni.h under ${XPLUG_JAVA_HOME}; install openjdk-17-jdk-headless (scripts/setup)")
 endif()
 add_library(jni_headers INTERFACE)
-target_include_directories(jni_headers SYSTEM INTERFACE ${XPLUG_JAVA_HOME}/include ${XPLUG_JAVA_HOME}/include/linux)
+if(WIN32)
+  # The JDK on this machine ships only the Linux jni_md.h; Windows builds take our own.
+  target_include_directories(jni_headers SYSTEM INTERFACE ${XPLUG_JAVA_HOME}/include
+                                                          ${CMAKE_SOURCE_DIR}/sdk/jni/win32)
+else()
+  target_include_directories(jni_headers SYSTEM INTERFACE ${XPLUG_JAVA_HOME}/include
+                                                          ${XPLUG_JAVA_HOME}/include/linux)
+endif()

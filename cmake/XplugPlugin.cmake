@@ -12,10 +12,37 @@
 #   Writes OUTPUT as the module's image padded to XPLUG_ATTACHED_JAR_OFFSET followed by JAR, the file
 #   FileMaker loads. <target> is built by default.
 
-if(WIN32)
+# javac runs on the build machine, so the class path takes the build machine's separator.
+if(CMAKE_HOST_WIN32)
   set(XPLUG_CLASS_PATH_SEPARATOR ";")
 else()
   set(XPLUG_CLASS_PATH_SEPARATOR ":")
+endif()
+
+# The jar writer and the packer run during the build. A cross build cannot run its own, so it takes
+# those of a native build of this repository (XPLUG_HOST_TOOLS_DIR, e.g. build/out/bin); one whose
+# emulator runs its programs (the 32-bit Linux build, XPLUG_EMULATOR_RUNS_TOOLS) runs its own through it:
+# CMake puts the emulator before a command that names an executable target.
+if(XPLUG_EMULATOR_RUNS_TOOLS)
+  set(XPLUG_JAR_COMMAND xplug-jar)
+  set(XPLUG_PACK_COMMAND xplug-pack)
+  set(XPLUG_JAR_DEPENDS xplug-jar)
+  set(XPLUG_PACK_DEPENDS xplug-pack)
+elseif(CMAKE_CROSSCOMPILING)
+  set(XPLUG_HOST_TOOLS_DIR "" CACHE PATH "Folder of a native build's xplug-jar and xplug-pack")
+  if(NOT EXISTS "${XPLUG_HOST_TOOLS_DIR}/xplug-jar" OR NOT EXISTS "${XPLUG_HOST_TOOLS_DIR}/xplug-pack")
+    message(FATAL_ERROR "A cross build needs XPLUG_HOST_TOOLS_DIR: the folder of a native build's xplug-jar "
+                        "and xplug-pack (scripts/build-windows sets it)")
+  endif()
+  set(XPLUG_JAR_COMMAND ${XPLUG_HOST_TOOLS_DIR}/xplug-jar)
+  set(XPLUG_PACK_COMMAND ${XPLUG_HOST_TOOLS_DIR}/xplug-pack)
+  set(XPLUG_JAR_DEPENDS ${XPLUG_JAR_COMMAND})
+  set(XPLUG_PACK_DEPENDS ${XPLUG_PACK_COMMAND})
+else()
+  set(XPLUG_JAR_COMMAND $<TARGET_FILE:xplug-jar>)
+  set(XPLUG_PACK_COMMAND $<TARGET_FILE:xplug-pack>)
+  set(XPLUG_JAR_DEPENDS xplug-jar)
+  set(XPLUG_PACK_DEPENDS xplug-pack)
 endif()
 
 function(xplug_add_plugin_jar)
@@ -53,7 +80,7 @@ function(xplug_add_plugin_jar)
     list(APPEND jar_inputs --jar ${jar})
   endforeach()
   list(APPEND commands
-       COMMAND xplug-jar ${P_OUTPUT}
+       COMMAND ${XPLUG_JAR_COMMAND} ${P_OUTPUT}
                --manifest-entry "Manifest-Version=1.0"
                --manifest-entry "plugin-help=${P_HELP}"
                --manifest-entry "pluginClassName=${P_CLASS}"
@@ -63,7 +90,7 @@ function(xplug_add_plugin_jar)
                ${jar_inputs})
 
   add_custom_command(OUTPUT ${P_OUTPUT} ${commands}
-                     DEPENDS ${P_SOURCES} ${P_CLASSPATH} ${P_INCLUDE_JARS} xplug-jar ${P_DEPENDS}
+                     DEPENDS ${P_SOURCES} ${P_CLASSPATH} ${P_INCLUDE_JARS} ${XPLUG_JAR_DEPENDS} ${P_DEPENDS}
                      COMMENT "Writing plug-in jar ${P_OUTPUT}"
                      VERBATIM)
   add_custom_target(${P_NAME} ALL DEPENDS ${P_OUTPUT})
@@ -85,9 +112,9 @@ function(xplug_pack_module)
   get_filename_component(output_dir ${P_OUTPUT} DIRECTORY)
   add_custom_command(OUTPUT ${P_OUTPUT}
                      COMMAND ${CMAKE_COMMAND} -E make_directory ${output_dir}
-                     COMMAND xplug-pack $<TARGET_FILE:${P_MODULE}> ${P_JAR} ${P_OUTPUT}
+                     COMMAND ${XPLUG_PACK_COMMAND} $<TARGET_FILE:${P_MODULE}> ${P_JAR} ${P_OUTPUT}
                              --offset ${XPLUG_ATTACHED_JAR_OFFSET}
-                     DEPENDS ${P_MODULE} ${P_JAR} xplug-pack ${P_DEPENDS}
+                     DEPENDS ${P_MODULE} ${P_JAR} ${XPLUG_PACK_DEPENDS} ${P_DEPENDS}
                      COMMENT "Packing ${P_OUTPUT}"
                      VERBATIM)
   add_custom_target(${P_NAME} ALL DEPENDS ${P_OUTPUT})

@@ -1,11 +1,7 @@
-# xplug_add_gtest(NAME <target> SOURCES <files...> [LIBS <libs...>] [VM] [ENVIRONMENT <K=V...>])
-# One executable per area; CTest runs every test case as a process of its own, which the VM tests
-# need (a process hosts one Java VM for its life). VM marks tests that start a Java VM: they run with
-# the sanitizer options a VM needs and with the VM's own JNI checks.
-# A 32-bit build runs its whole suite with the simulated host's objects above 0x80000000, so that every
-# handle reaches Java negative; its test programs run under the build's emulator.
+# A 32-bit Linux build runs its whole suite with the simulated host's objects above 0x80000000, so that
+# every handle reaches Java negative; its test programs run under the build's emulator.
 if(NOT DEFINED XPLUG_TEST_HIGH_PLACEMENT)
-  if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+  if(CMAKE_SIZEOF_VOID_P EQUAL 4 AND NOT WIN32)
     set(XPLUG_TEST_HIGH_PLACEMENT ON)
   else()
     set(XPLUG_TEST_HIGH_PLACEMENT OFF)
@@ -13,6 +9,10 @@ if(NOT DEFINED XPLUG_TEST_HIGH_PLACEMENT)
 endif()
 set(XPLUG_TEST_HIGH_PLACEMENT ${XPLUG_TEST_HIGH_PLACEMENT} CACHE BOOL "Tests put host objects above 0x80000000")
 
+# xplug_add_gtest(NAME <target> SOURCES <files...> [LIBS <libs...>] [VM] [ENVIRONMENT <K=V...>])
+# One executable per area; CTest runs every test case as a process of its own, which the VM tests
+# need (a process hosts one Java VM for its life). VM marks tests that start a Java VM: they run with
+# the sanitizer options a VM needs and with the VM's own JNI checks.
 function(xplug_add_gtest)
   cmake_parse_arguments(T "VM" "NAME" "SOURCES;LIBS;ENVIRONMENT" ${ARGN})
   add_executable(${T_NAME} ${T_SOURCES})

@@ -27,6 +27,8 @@ set(ENV{PKG_CONFIG_LIBDIR} /usr/lib/i386-linux-gnu/pkgconfig:/usr/share/pkgconfi
 # while the VM sets itself up (SIGSEGV in StubRoutines::initialize1); without AVX it runs.
 find_program(XPLUG_QEMU_I386 qemu-i386 REQUIRED)
 set(CMAKE_CROSSCOMPILING_EMULATOR ${XPLUG_QEMU_I386} -cpu max,-avx -L /)
+# The build's own xplug-jar and xplug-pack run through it too (cmake/XplugPlugin.cmake).
+set(XPLUG_EMULATOR_RUNS_TOOLS ON)
 
 set(XPLUG_JAVA_HOME /usr/lib/jvm/java-17-openjdk-i386 CACHE PATH "JDK whose VM and jni.h the build uses")
 set(XPLUG_BUILD_JAVA_HOME /usr/lib/jvm/java-17-openjdk-amd64 CACHE PATH "JDK whose tools run during the build")

@@ -7,8 +7,10 @@
 
 #if defined(_WIN32)
 #define XPLUG_ENTRY_EXPORT __declspec(dllexport)
-#else
+#elif defined(__GNUC__) || defined(__clang__)
 #define XPLUG_ENTRY_EXPORT __attribute__((visibility("default")))
+#else
+#define XPLUG_ENTRY_EXPORT
 #endif
 
 // Stores the record as the current one and hands the call to its handler; every result goes into the

@@ -10,6 +10,7 @@
 #include "jvm/jvm_session.h"
 #include "log/plugin_log.h"
 #include "platform/platform.h"
+#include "text/string_conversions.h"
 
 namespace xplug {
 
@@ -37,28 +38,6 @@ bool replaceJarPathByLongForm() {
   return true;
 }
 
-// The path part of the jar's URL: separators become "/", and every byte that a URL would read as
-// something else ("#", "%", "?", blanks) or that is not ASCII is written as %XX, which the class
-// loader decodes back into the path's bytes.
-std::string urlPathOf(const char* path) {
-  static constexpr char kHexDigits[] = "0123456789ABCDEF";
-  std::string urlPath;
-  for (const char* at = path; *at != '\0'; ++at) {
-    unsigned char c = static_cast<unsigned char>(*at);
-    if (c == static_cast<unsigned char>(platform::kPathSeparator) || c == '/') {
-      urlPath += '/';
-    } else if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
-               std::strchr("-._~:!$&'()*+,;=@", c) != nullptr) {
-      urlPath += static_cast<char>(c);
-    } else {
-      urlPath += '%';
-      urlPath += kHexDigits[c >> 4];
-      urlPath += kHexDigits[c & 0xF];
-    }
-  }
-  return urlPath;
-}
-
 jobject makeClassLoader(JNIEnv* env) {
   if (writeAttachedJarFile() == 0) return nullptr;
   if (!replaceJarPathByLongForm()) return nullptr;
@@ -66,8 +45,12 @@ jobject makeClassLoader(JNIEnv* env) {
   if (failedWith(env, nullptr) || !urlClass) return nullptr;
   jmethodID urlConstructor = env->GetMethodID(urlClass.get(), "<init>", "(Ljava/lang/String;)V");
   if (failedWith(env, nullptr) || urlConstructor == nullptr) return nullptr;
-  std::string urlText = std::string(platform::kArchiveUrlPrefix) + urlPathOf(jarPath);
-  LocalRef<jstring> urlString(env, env->NewStringUTF(urlText.c_str()));
+  std::optional<std::string> urlText = jarUrlText(jarPath);
+  if (!urlText) {
+    logMessage("getClassLoader(): the path %s cannot be made into a URL\n", jarPath);
+    return nullptr;
+  }
+  LocalRef<jstring> urlString(env, env->NewStringUTF(urlText->c_str()));
   if (failedWith(env, nullptr) || !urlString) return nullptr;
   LocalRef<jobject> url(env, env->NewObject(urlClass.get(), urlConstructor, urlString.get()));
   if (failedWith(env, "getClassLoader(): NewObject() failed\n") || !url) return nullptr;
@@ -143,8 +126,14 @@ jobject getBridgeInstance(JNIEnv* env) {
     return nullptr;
   }
 
-  std::string bundlePathText = modulePath + ";" + jarPath;
-  LocalRef<jstring> bundlePath(env, env->NewStringUTF(bundlePathText.c_str()));
+  // The paths are narrow text in the platform's path code page, which Java must not read as UTF-8.
+  std::optional<std::u16string> bundlePathText = narrowPathToWide((modulePath + ";" + jarPath).c_str());
+  if (!bundlePathText) {
+    logMessage("The module path %s cannot be handed to Java\n", modulePath.c_str());
+    return nullptr;
+  }
+  LocalRef<jstring> bundlePath(env, env->NewString(reinterpret_cast<const jchar*>(bundlePathText->data()),
+                                                   static_cast<jsize>(bundlePathText->size())));
   if (failedWith(env, nullptr) || !bundlePath) return nullptr;
   std::u16string logPathText = currentLogFilePath();
   LocalRef<jstring> logPath(env, env->NewString(reinterpret_cast<const jchar*>(logPathText.data()),
@@ -163,6 +152,29 @@ jobject getBridgeInstance(JNIEnv* env) {
   }
   jvmSession.bridgeInstance = env->NewGlobalRef(instance.get());
   return jvmSession.bridgeInstance;
+}
+
+// Every byte that a URL would read as something else ("#", "%", "?", blanks) or that is not ASCII is
+// written as %XX of the path's UTF-8, which the class loader decodes back into the path.
+std::optional<std::string> jarUrlText(const char* path) {
+  static constexpr char kHexDigits[] = "0123456789ABCDEF";
+  std::optional<std::string> utf8 = narrowPathToUtf8(path);
+  if (!utf8) return std::nullopt;
+  std::string url = platform::kArchiveUrlPrefix;
+  for (char byte : *utf8) {
+    unsigned char c = static_cast<unsigned char>(byte);
+    if (c == static_cast<unsigned char>(platform::kPathSeparator) || c == '/') {
+      url += '/';
+    } else if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+               std::strchr("-._~:!$&'()*+,;=@", c) != nullptr) {
+      url += static_cast<char>(c);
+    } else {
+      url += '%';
+      url += kHexDigits[c >> 4];
+      url += kHexDigits[c & 0xF];
+    }
+  }
+  return url;
 }
 
 }  // namespace xplug

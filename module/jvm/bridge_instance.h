@@ -6,6 +6,9 @@
 
 #include <jni.h>
 
+#include <optional>
+#include <string>
+
 namespace xplug {
 
 // The bridge class's name as the class loader takes it.
@@ -18,6 +21,11 @@ inline constexpr char kBridgeVersion[] = "1.6";
 jobject getClassLoader(JNIEnv* env);
 jclass loadBridgeClass(JNIEnv* env);
 jobject getBridgeInstance(JNIEnv* env);
+
+// The URL the class loader reads a jar from: the archive URL prefix and the path with "/" separators,
+// percent-encoded as UTF-8, the way Java decodes it. The path is narrow text in the platform's path
+// code page. None when the path cannot be converted.
+std::optional<std::string> jarUrlText(const char* path);
 
 }  // namespace xplug
 

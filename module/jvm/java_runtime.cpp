@@ -9,8 +9,6 @@ namespace xplug {
 
 namespace {
 
-constexpr char16_t kJavaRuntimeKey[] = u"Software\\JavaSoft\\Java Runtime Environment";
-
 void failDiscovery(int errorNumber) {
   jvmSession.jvmError = javaMissingMessage(errorNumber);
   logMessage("%s\n", jvmSession.jvmError);
@@ -34,8 +32,12 @@ std::u16string readPathVariable() {
 void locateJavaRuntime() {
   std::u16string path = readPathVariable();
 
-  std::optional<platform::RegistryKey> runtimeKey =
-      platform::openRegistryKey(platform::RegistryRoot::localMachine, kJavaRuntimeKey);
+  // The first runtime key that opens is the one read; error 2 means that none of them is there.
+  std::optional<platform::RegistryKey> runtimeKey;
+  for (const char16_t* keyPath : platform::kJavaRuntimeKeys) {
+    runtimeKey = platform::openRegistryKey(platform::RegistryRoot::localMachine, keyPath);
+    if (runtimeKey) break;
+  }
   if (!runtimeKey) return failDiscovery(2);
 
   std::optional<std::u16string> currentVersion = readRegistryText(*runtimeKey, u"CurrentVersion");

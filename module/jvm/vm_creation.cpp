@@ -4,9 +4,7 @@
 
 #include <cinttypes>
 #include <cstdio>
-#include <filesystem>
 #include <memory>
-#include <system_error>
 
 #include "jvm/java_runtime.h"
 #include "jvm/jvm_session.h"
@@ -23,9 +21,9 @@ constexpr char16_t kShellFoldersKey[] =
 // The narrow marker folder's limit, as the C library's conversion is given it.
 constexpr std::size_t kMarkerFolderCapacity = 256;
 
+// The marker paths are narrow ANSI text; only the platform knows how to hand such a path to the system.
 bool entryExists(const std::string& path) {
-  std::error_code error;
-  return std::filesystem::exists(path, error);
+  return platform::pathExists(path.c_str());
 }
 
 struct FileCloser {
@@ -115,7 +113,10 @@ std::optional<std::vector<VmOption>> buildVmOptions(const VmOptionInputs& inputs
     options.push_back({memory});
   }
   options.push_back({std::string("-Djava.util.logging.config.file=") + platform::kLoggingConfigFile});
-  options.push_back({"vfprintf", reinterpret_cast<void*>(&vmMessageHook)});
+  // The VM calls the hook as a JNI vfprintf hook: jint (JNICALL*)(FILE*, const char*, va_list). The
+  // initialisation does not compile when the hook's type or calling convention differs.
+  jint(JNICALL* const hook)(std::FILE*, const char*, va_list) = &vmMessageHook;
+  options.push_back({"vfprintf", reinterpret_cast<void*>(hook)});
 
   const std::u16string& lib = inputs.javaLibDir;
   const char16_t sep = platform::kPathSeparatorWide;

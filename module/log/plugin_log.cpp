@@ -250,9 +250,9 @@ std::u16string currentLogFilePath() {
   }
 }
 
-int vmMessageHook(std::FILE* stream, const char* format, va_list arguments) {
+jint JNICALL vmMessageHook(std::FILE* stream, const char* format, va_list arguments) {
   if (!format) return 0;
-  if (platform::streamHasDescriptor(stream)) return std::vfprintf(stream, format, arguments);
+  if (platform::canWriteToStream(stream)) return std::vfprintf(stream, format, arguments);
   // No console behind the stream: the text goes to the debugger output, unchanged and unstamped.
   char narrow[kDebugTextBytes];
   int formatted = std::vsnprintf(narrow, sizeof narrow, format, arguments);
@@ -269,10 +269,13 @@ std::string logText(std::u16string_view text) {
   if (text.empty()) return {};
   try {
     auto length = static_cast<int>(std::min<size_t>(text.size(), 0x3FFFFFFF));
-    int needed = platform::wideCharToMultiByte(65001, 0, text.data(), length, nullptr, 0);
+    // In the code page of the narrow paths the same file holds, so that one file has one encoding.
+    int needed =
+        platform::wideCharToMultiByte(platform::kNarrowPathCodePage, 0, text.data(), length, nullptr, 0);
     if (needed <= 0) return {};
     std::string narrow(static_cast<size_t>(needed), '\0');
-    int written = platform::wideCharToMultiByte(65001, 0, text.data(), length, narrow.data(), needed);
+    int written = platform::wideCharToMultiByte(platform::kNarrowPathCodePage, 0, text.data(), length,
+                                                narrow.data(), needed);
     narrow.resize(written > 0 ? static_cast<size_t>(written) : 0);
     return narrow;
   } catch (...) {

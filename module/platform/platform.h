@@ -47,14 +47,19 @@ std::FILE* createFileNoFollow(const char* path);
 // the path and never anything but a regular file (for files in shared folders such as the temporary
 // folder). Returns null on failure, with the reason in lastCRuntimeError().
 std::FILE* openFileAppendNoFollow(const char* path);
+// True when a file or folder exists at a narrow (ANSI) path (GetFileAttributesA; stat on POSIX).
+bool pathExists(const char* path);
 // Creates one directory level; false when it could not be created (it may already exist).
 bool createDirectory(std::u16string_view path);
 // Deletes a file; false when it could not be deleted.
 bool deleteFile(std::u16string_view path);
 // The C library's error number of the calling thread.
 int lastCRuntimeError();
-// True when the stream has a valid low-level file descriptor.
-bool streamHasDescriptor(std::FILE* stream);
+// True when the module may write to a stream it was handed with its own C runtime's functions: the
+// stream has a valid low-level descriptor, and on Windows it is also one of this runtime's own
+// standard output and error streams (a Java runtime hands streams of its own C runtime, whose FILE
+// records ours must never touch).
+bool canWriteToStream(std::FILE* stream);
 
 // ---- Module file and paths ------------------------------------------------------------------------
 

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "fmx/fmx_calls.h"
+#include "natives/jni_declarations.h"
 #include "natives/values/host_objects.h"
 #include "natives/values/java_arguments.h"
 #include "natives/values/native_edge.h"

@@ -134,4 +134,29 @@ std::optional<std::string> wideToAnsi(const char16_t* text) {
   return std::string(bytes.data(), static_cast<size_t>(written) - 1);
 }
 
+std::optional<std::u16string> narrowPathToWide(const char* path) {
+  if (!path) return std::nullopt;
+  size_t length = std::strlen(path);
+  if (length + 1 > kMaxConvertedLength) return std::nullopt;
+  if (length == 0) return std::u16string();
+  // One unit per byte always suffices, in every code page the paths come in.
+  std::vector<char16_t> units(length + 1, 0);
+  int written = platform::multiByteToWideChar(platform::kNarrowPathCodePage, 0, path, -1, units.data(),
+                                              static_cast<int>(length + 1));
+  if (written <= 0) return std::nullopt;
+  return std::u16string(units.data(), static_cast<size_t>(written) - 1);
+}
+
+std::optional<std::string> narrowPathToUtf8(const char* path) {
+  std::optional<std::u16string> wide = narrowPathToWide(path);
+  if (!wide) return std::nullopt;
+  if (wide->empty()) return std::string();
+  int needed = platform::wideCharToMultiByte(65001, 0, wide->c_str(), -1, nullptr, 0);
+  if (needed <= 0) return std::nullopt;
+  std::vector<char> bytes(static_cast<size_t>(needed), 0);
+  int written = platform::wideCharToMultiByte(65001, 0, wide->c_str(), -1, bytes.data(), needed);
+  if (written <= 0) return std::nullopt;
+  return std::string(bytes.data(), static_cast<size_t>(written) - 1);
+}
+
 }  // namespace xplug

@@ -22,6 +22,10 @@ void copyUtf8ToHost(const char* text, char16_t* buffer, uint32_t capacity);
 // conversion.
 std::optional<std::u16string> ansiToWide(const char* text);
 std::optional<std::string> wideToAnsi(const char16_t* text);
+// A narrow file path as the platform gives one (platform::kNarrowPathCodePage) in UTF-16, and in UTF-8
+// for Java; none on a null input or a failed conversion.
+std::optional<std::u16string> narrowPathToWide(const char* path);
+std::optional<std::string> narrowPathToUtf8(const char* path);
 
 }  // namespace xplug
 

@@ -1,32 +1,24 @@
 // fmsim: a simulated FileMaker that loads a plug-in module and evaluates calculations with it.
 // Standard output carries results only; the module's console output goes to standard error with --log
 // and nowhere otherwise; fmsim's own diagnostics go to standard error.
-#include <fcntl.h>
-#include <unistd.h>
-
-#include <atomic>
+#include <cctype>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <optional>
 #include <string>
 #include <string_view>
-#include <thread>
 #include <vector>
 
 #include "fmsim/calculation.h"
-#include "fmsim/desktop_setup.h"
 #include "fmsim/host_driver.h"
 #include "fmsim/placement.h"
 #include "fmsim/test_support.h"
 #include "fmsim/values.h"
-#include "simdesktop/desktop.h"
-#include "simdesktop/threads.h"
-#include "simdesktop/windows.h"
+#include "fmsim_platform.h"
 
 namespace {
 
@@ -65,6 +57,9 @@ constexpr char kUsage[] =
     "loop on FileMaker's thread it receives a timer message every 5 ms. Script starts are printed on\n"
     "standard error as 'script: FILE / SCRIPT (PARAMETER)'.\n"
     "\n"
+    "On Windows, fmsim.exe runs beside FMWrapper.dll and the plug-in reads the machine's own registry:\n"
+    "--documents, --common-appdata, --java-home, --no-java and --registry are for Linux only.\n"
+    "\n"
     "Exit status: 0 when every calculation succeeded, 1 when one failed, 2 for a usage or set-up error.\n";
 
 struct Options {
@@ -75,12 +70,8 @@ struct Options {
   bool functions = false;
   bool log = false;
   bool trace = false;
-  std::optional<std::string> documents;
-  std::string commonAppData = "/var/lib";
+  fmsim::DesktopOptions desktop;
   uint8_t appType = kFmxAppPro;
-  std::optional<std::string> javaHome;
-  bool noJava = false;
-  std::vector<std::string> registryFiles;
   bool highPlacement = false;
   std::optional<std::string> checkFile;
   uint64_t repeat = 1;
@@ -94,9 +85,18 @@ constexpr AppTypeName kAppTypes[] = {{"FMAdvanced", kFmxAppDeveloper}, {"FMPro",
                                      {"Runtime", kFmxAppRuntime},      {"Server", kFmxAppServer},
                                      {"WPE", kFmxAppWebPublishing},    {"Mobile", kFmxAppMobile}};
 
+bool equalsIgnoringCase(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
+      return false;
+  }
+  return true;
+}
+
 std::optional<uint8_t> parseAppType(const std::string& text) {
   for (const AppTypeName& type : kAppTypes) {
-    if (strcasecmp(text.c_str(), type.name) == 0) return type.code;
+    if (equalsIgnoringCase(text, type.name)) return type.code;
   }
   char* end = nullptr;
   long code = std::strtol(text.c_str(), &end, 10);
@@ -140,10 +140,10 @@ std::optional<int> parseOptions(int argc, char** argv, Options& options) {
       options.trace = true;
     } else if (arg == "--documents") {
       if (!value(text)) return usageError("--documents needs a folder");
-      options.documents = text;
+      options.desktop.documents = text;
     } else if (arg == "--common-appdata") {
       if (!value(text)) return usageError("--common-appdata needs a folder");
-      options.commonAppData = text;
+      options.desktop.commonAppData = text;
     } else if (arg == "--app-type") {
       if (!value(text)) return usageError("--app-type needs a name");
       std::optional<uint8_t> code = parseAppType(text);
@@ -151,7 +151,7 @@ std::optional<int> parseOptions(int argc, char** argv, Options& options) {
       options.appType = *code;
     } else if (arg == "--java-home") {
       if (!value(text)) return usageError("--java-home needs a folder");
-      options.javaHome = text;
+      options.desktop.javaHome = text;
     } else if (arg == "--check") {
       if (!value(text)) return usageError("--check needs a file");
       options.checkFile = text;
@@ -162,10 +162,10 @@ std::optional<int> parseOptions(int argc, char** argv, Options& options) {
       if (text.empty() || *end != '\0' || count == 0) return usageError("--repeat needs a positive count");
       options.repeat = count;
     } else if (arg == "--no-java") {
-      options.noJava = true;
+      options.desktop.noJava = true;
     } else if (arg == "--registry") {
       if (!value(text)) return usageError("--registry needs a file");
-      options.registryFiles.push_back(text);
+      options.desktop.registryFiles.push_back(text);
     } else if (arg == "--high-placement") {
       options.highPlacement = true;
     } else {
@@ -177,123 +177,6 @@ std::optional<int> parseOptions(int argc, char** argv, Options& options) {
   }
   return std::nullopt;
 }
-
-// The example plug-in installed beside fmsim: <prefix>/bin/fmsim and <prefix>/plugins/XPlugExample.fmx.
-std::string defaultPluginPath(const char* argv0) {
-  std::error_code ignored;
-  std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", ignored);
-  if (ignored) self = std::filesystem::absolute(argv0, ignored);
-  return (self.parent_path().parent_path() / "plugins" / "XPlugExample.fmx").string();
-}
-
-// Results keep standard output to themselves: the module and the Java VM write their console output
-// to the process's standard output, so that descriptor is pointed at standard error (--log) or at
-// nothing, and results go to a duplicate of the original.
-std::FILE* separateResults(bool echoConsole) {
-  std::fflush(stdout);
-  int resultsFd = dup(STDOUT_FILENO);
-  if (resultsFd < 0) return stdout;
-  int consoleFd = echoConsole ? dup(STDERR_FILENO) : open("/dev/null", O_WRONLY | O_CLOEXEC);
-  if (consoleFd >= 0) {
-    dup2(consoleFd, STDOUT_FILENO);
-    close(consoleFd);
-  }
-  std::FILE* results = fdopen(resultsFd, "w");
-  return results != nullptr ? results : stdout;
-}
-
-bool setUpDesktop(const Options& options) {
-  fmsim::registerDocumentsFolder(options.documents.value_or(fmsim::userDocumentsFolder()));
-  fmsim::registerCommonAppData(options.commonAppData);
-  if (!options.noJava) {
-    std::optional<std::string> home = options.javaHome ? options.javaHome : fmsim::defaultJavaHome();
-    std::string error;
-    if (!home) {
-      std::fprintf(stderr, "fmsim: no Java runtime found; use --java-home DIR or --no-java\n");
-    } else if (!fmsim::registerJavaRuntime(*home, error)) {
-      std::fprintf(stderr, "fmsim: %s\n", error.c_str());
-      if (options.javaHome) return false;
-    }
-  }
-  for (const std::string& file : options.registryFiles) {
-    std::string error;
-    if (!simdesktop::loadRegistryFile(file, &error)) {
-      std::fprintf(stderr, "fmsim: registry file %s: %s\n", file.c_str(), error.c_str());
-      return false;
-    }
-  }
-  simdesktop::setMessageBoxListener([](const simdesktop::MessageBoxRecord& box) {
-    std::fprintf(stderr, "message box: %s\n", fmsim::utf16ToUtf8(box.text).c_str());
-  });
-  return true;
-}
-
-// FileMaker's main window: titled, in front, owned by the thread that plays FileMaker's main thread,
-// with a window procedure that counts the messages it receives. While that thread waits for messages
-// (a plug-in runs a message loop on it during a task), a timer thread posts it a WM_TIMER every few
-// milliseconds, as FileMaker's own timers would. Made and ended on FileMaker's thread.
-class FileMakerWindow {
- public:
-  static constexpr uint32_t kWmTimer = 0x0113;
-  static constexpr auto kTimerInterval = std::chrono::milliseconds(5);
-
-  FileMakerWindow() : threadId_(simdesktop::currentThreadId()) {
-    simdesktop::WindowOptions options;
-    options.title = u"FileMaker Pro - " + fmsim::utf8ToUtf16(fmsim::hostContext().fileName);
-    options.procedure = [this](simdesktop::WindowHandle, uint32_t, uintptr_t, intptr_t) -> intptr_t {
-      handled_.fetch_add(1);
-      return 0;
-    };
-    window_ = simdesktop::createWindow(options);
-    simdesktop::setForegroundWindow(window_);
-    timer_ = std::thread([this] { postTimers(); });
-  }
-  FileMakerWindow(const FileMakerWindow&) = delete;
-  FileMakerWindow& operator=(const FileMakerWindow&) = delete;
-
-  // The timer thread waits until this thread waits for a message, so this thread waits once more to
-  // let it see the stop; messages still queued are dropped with the window.
-  ~FileMakerWindow() {
-    stopping_.store(true);
-    bool waited = true;
-    while (waited && !timerDone_.load()) {
-      simdesktop::Message message;
-      waited = simdesktop::getMessage(&message, window_, 0, 0) >= 0;
-    }
-    // A thread that can no longer be woken is left to end with the process.
-    if (waited) {
-      timer_.join();
-    } else {
-      timer_.detach();
-    }
-    if (handled_.load() > 0) {
-      std::fprintf(stderr, "fmsim: FileMaker's window handled %llu messages\n",
-                   static_cast<unsigned long long>(handled_.load()));
-    }
-    simdesktop::destroyWindow(window_);
-  }
-
- private:
-  void postTimers() {
-    for (uintptr_t tick = 1;; ++tick) {
-      simdesktop::waitUntilWaitingForMessage(threadId_);
-      if (stopping_.load()) {
-        timerDone_.store(true);
-        simdesktop::postMessage(window_, simdesktop::kWmNull, 0, 0);
-        return;
-      }
-      simdesktop::postMessage(window_, kWmTimer, tick, 0);
-      std::this_thread::sleep_for(kTimerInterval);
-    }
-  }
-
-  uint32_t threadId_;
-  simdesktop::WindowHandle window_ = 0;
-  std::atomic<uint64_t> handled_{0};
-  std::atomic<bool> stopping_{false};
-  std::atomic<bool> timerDone_{false};
-  std::thread timer_;
-};
 
 // FileMaker separates lines with a return; a terminal wants line feeds.
 std::string printable(std::string text) {
@@ -317,7 +200,7 @@ class Calculator {
 
   // Evaluates `repeat` times and returns the last result.
   fmsim::EvaluationResult evaluate(const std::string& expression) {
-    const bool progress = repeat_ > 1 && isatty(STDERR_FILENO);
+    const bool progress = repeat_ > 1 && fmsim::isTerminal(stderr);
     const auto begin = std::chrono::steady_clock::now();
     fmsim::EvaluationResult result;
     for (uint64_t i = 0; i < repeat_; ++i) {
@@ -405,7 +288,7 @@ int runCheckFile(Calculator& calculator, const std::string& path, std::FILE* out
 
 // Reads calculations from standard input, one per line, with a prompt when it is a terminal.
 int runInteractive(Calculator& calculator) {
-  const bool terminal = isatty(STDIN_FILENO) != 0;
+  const bool terminal = fmsim::isTerminal(stdin);
   int status = 0;
   std::string line;
   while (true) {
@@ -432,8 +315,8 @@ int main(int argc, char** argv) {
     return 2;
   }
 
-  std::FILE* results = separateResults(options.log);
-  if (!setUpDesktop(options)) return 2;
+  std::FILE* results = fmsim::separateResults(options.log);
+  if (!fmsim::setUpDesktop(options.desktop)) return 2;
   if (options.trace) {
     fmsim::setTraceSink([](const fmsim::TraceEntry& entry) {
       std::fprintf(stderr, "trace: %s\n", fmsim::formatTraceEntry(entry).c_str());
@@ -441,7 +324,7 @@ int main(int argc, char** argv) {
     fmsim::setTracing(true);
   }
 
-  FileMakerWindow mainWindow;
+  fmsim::FileMakerWindow mainWindow;
   fmsim::HostDriver host;
   host.setScriptHandler([](const fmsim::ScriptStart& start) -> int16_t {
     std::string line = "script: " + fmsim::utf16ToUtf8(start.file) + " / " + fmsim::utf16ToUtf8(start.script);
@@ -458,7 +341,7 @@ int main(int argc, char** argv) {
   bool started = false;
   if (!options.noPlugin) {
     std::string error;
-    if (!host.load(options.plugin.value_or(defaultPluginPath(argv[0])), error)) {
+    if (!host.load(options.plugin.value_or(fmsim::defaultPluginPath(argv[0])), error)) {
       std::fprintf(stderr, "fmsim: %s\n", error.c_str());
       return 2;
     }

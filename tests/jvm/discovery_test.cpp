@@ -124,6 +124,26 @@ INSTANTIATE_TEST_SUITE_P(
                       8, true, true}),
     [](const ::testing::TestParamInfo<BrokenRuntime>& param) { return std::string(param.param.name); });
 
+// Java 9 and later register under JRE or JDK instead of the old key; the old key is read first.
+TEST_F(RuntimeDiscoveryTest, NewerRuntimesAreFoundUnderTheJreAndJdkKeys) {
+  for (const char16_t* key : {u"Software\\JavaSoft\\JRE", u"Software\\JavaSoft\\JDK"}) {
+    simdesktop::deleteRegistryKey(simdesktop::RegistryRoot::localMachine, kRuntimeKey);
+    simdesktop::deleteRegistryKey(simdesktop::RegistryRoot::localMachine, u"Software\\JavaSoft\\JRE");
+    setString(key, u"CurrentVersion", u"21");
+    setString(std::u16string(key) + u"\\21", u"JavaHome", u"/opt/jdk21");
+    setString(std::u16string(key) + u"\\21", u"RuntimeLib", widen(testing::jdkRuntimeLibrary()));
+    jvmSession.jvmError = nullptr;
+    locateJavaRuntime();
+    EXPECT_EQ(jvmSession.jvmError, nullptr) << narrow(key);
+    EXPECT_EQ(narrow(jvmSession.javaLibDir), "/opt/jdk21/lib") << narrow(key);
+  }
+  setString(kRuntimeKey, u"CurrentVersion", u"1.8");
+  setString(std::u16string(kRuntimeKey) + u"\\1.8", u"JavaHome", u"/opt/jre8");
+  locateJavaRuntime();
+  EXPECT_EQ(jvmSession.jvmError, javaMissingMessage(6)) << "the old key is read before the newer ones";
+  EXPECT_EQ(narrow(jvmSession.javaLibDir), "/opt/jre8/lib");
+}
+
 TEST(JavaMissingMessage, NamesWhereToGetJavaAndTheErrorNumber) {
   for (int error = 1; error <= 8; ++error) {
     std::string text = javaMissingMessage(error);

@@ -147,14 +147,14 @@ TEST_F(PlatformPosixTest, LongPathNameResolvesLinksAndDots) {
 TEST_F(PlatformPosixTest, StreamDescriptor) {
   std::FILE* file = std::tmpfile();
   ASSERT_NE(file, nullptr);
-  EXPECT_TRUE(streamHasDescriptor(file));
+  EXPECT_TRUE(canWriteToStream(file));
   std::fclose(file);
   char buffer[16];
   std::FILE* memory = ::fmemopen(buffer, sizeof buffer, "w");
   ASSERT_NE(memory, nullptr);
-  EXPECT_FALSE(streamHasDescriptor(memory));
+  EXPECT_FALSE(canWriteToStream(memory));
   std::fclose(memory);
-  EXPECT_FALSE(streamHasDescriptor(nullptr));
+  EXPECT_FALSE(canWriteToStream(nullptr));
 }
 
 TEST_F(PlatformPosixTest, RegistryKeysCloseWithTheirOwner) {

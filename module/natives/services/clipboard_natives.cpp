@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "log/plugin_log.h"
+#include "natives/jni_declarations.h"
 #include "natives/values/native_edge.h"
 #include "platform/platform.h"
 

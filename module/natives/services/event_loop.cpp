@@ -7,6 +7,7 @@
 #include <cstdint>
 
 #include "log/plugin_log.h"
+#include "natives/jni_declarations.h"
 #include "natives/services/window_handles.h"
 #include "natives/values/native_edge.h"
 

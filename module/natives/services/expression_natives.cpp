@@ -11,6 +11,7 @@
 #include "fmx/fmx_calls.h"
 #include "host/host_session.h"
 #include "log/plugin_log.h"
+#include "natives/jni_declarations.h"
 #include "natives/values/host_objects.h"
 #include "natives/values/java_arguments.h"
 #include "natives/values/native_edge.h"

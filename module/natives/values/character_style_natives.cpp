@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "fmx/fmx_calls.h"
+#include "natives/jni_declarations.h"
 #include "natives/values/call_scoped_objects.h"
 #include "natives/values/host_objects.h"
 #include "natives/values/native_edge.h"

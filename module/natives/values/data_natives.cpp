@@ -10,6 +10,7 @@
 
 #include "fmx/fmx_calls.h"
 #include "log/plugin_log.h"
+#include "natives/jni_declarations.h"
 #include "natives/values/call_scoped_objects.h"
 #include "natives/values/host_objects.h"
 #include "natives/values/java_arguments.h"

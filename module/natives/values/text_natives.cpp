@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "fmx/fmx_calls.h"
+#include "natives/jni_declarations.h"
 #include "natives/values/call_scoped_objects.h"
 #include "natives/values/host_objects.h"
 #include "natives/values/java_arguments.h"

@@ -3,7 +3,12 @@
 #ifndef XPLUG_PLATFORM_POSIX_PLATFORM_LITERALS_H
 #define XPLUG_PLATFORM_POSIX_PLATFORM_LITERALS_H
 
+#include <cstdint>
+
 namespace xplug::platform {
+
+// The code page of narrow file paths: UTF-8, as the system takes them.
+inline constexpr uint32_t kNarrowPathCodePage = 65001;
 
 // File path separator, as narrow and wide text.
 inline constexpr char kPathSeparator = '/';
@@ -23,6 +28,13 @@ inline constexpr char kArchiveUrlPrefix[] = "file://";
 // The Java VM's logging configuration and extension folder options.
 inline constexpr char kLoggingConfigFile[] = "/tmp/logging.properties";
 inline constexpr char16_t kSystemJavaExtFolder[] = u"/usr/java/packages/lib/ext";
+// The Java runtime's keys in the simulated registry, tried in this order: the key of Java 8 and older
+// runtimes, then the keys that Java 9 and later runtimes register on Windows.
+inline constexpr const char16_t* kJavaRuntimeKeys[] = {
+    u"Software\\JavaSoft\\Java Runtime Environment",
+    u"Software\\JavaSoft\\JRE",
+    u"Software\\JavaSoft\\JDK",
+};
 
 }  // namespace xplug::platform
 

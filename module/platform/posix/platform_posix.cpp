@@ -163,6 +163,11 @@ std::FILE* openFileAppendNoFollow(const char* path) {
   return openRegularNoFollow(path, O_WRONLY | O_CREAT | O_APPEND, "a");
 }
 
+bool pathExists(const char* path) {
+  struct stat status;
+  return path && ::stat(path, &status) == 0;
+}
+
 bool createDirectory(std::u16string_view path) {
   return failingWith<bool>(false, [&]() -> bool { return ::mkdir(narrowPath(path).c_str(), 0777) == 0; });
 }
@@ -175,7 +180,7 @@ int lastCRuntimeError() {
   return errno;
 }
 
-bool streamHasDescriptor(std::FILE* stream) {
+bool canWriteToStream(std::FILE* stream) {
   return stream && ::fileno(stream) >= 0;
 }
 

@@ -1,0 +1,18 @@
+# Cross-build for Windows (x86_64) with Debian's mingw-w64 compilers (g++-mingw-w64-x86-64).
+set(CMAKE_SYSTEM_NAME Windows)
+set(CMAKE_SYSTEM_PROCESSOR x86_64)
+set(XPLUG_MINGW_TRIPLE x86_64-w64-mingw32)
+set(CMAKE_C_COMPILER ${XPLUG_MINGW_TRIPLE}-gcc-posix)
+set(CMAKE_CXX_COMPILER ${XPLUG_MINGW_TRIPLE}-g++-posix)
+set(CMAKE_RC_COMPILER ${XPLUG_MINGW_TRIPLE}-windres)
+set(CMAKE_DLLTOOL ${XPLUG_MINGW_TRIPLE}-dlltool)
+set(CMAKE_OBJDUMP ${XPLUG_MINGW_TRIPLE}-objdump)
+set(CMAKE_FIND_ROOT_PATH /usr/${XPLUG_MINGW_TRIPLE})
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+# Debian's 64-bit Wine runs the tests (scripts/test-windows gives them a prefix and a display).
+if(EXISTS /usr/lib/wine/wine64)
+  set(CMAKE_CROSSCOMPILING_EMULATOR /usr/lib/wine/wine64)
+endif()
