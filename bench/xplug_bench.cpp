@@ -31,7 +31,7 @@
 #include "fmsim/test_support.h"
 #include "fmsim/values.h"
 #include "fmx/fmx_calls.h"
-#include "host/host_session.h"
+#include "session/host_session.h"
 #include "jar_writer.h"
 #include "pack_module.h"
 

@@ -5,7 +5,7 @@
 #include <type_traits>
 
 #include "host/get_string.h"
-#include "host/host_session.h"
+#include "session/host_session.h"
 #include "host/lifecycle.h"
 #include "log/plugin_log.h"
 

@@ -15,7 +15,7 @@
 #include <mutex>
 #include <vector>
 
-#include "host/host_session.h"
+#include "session/host_session.h"
 #include "log/log_testing.h"
 #include "platform/platform.h"
 

@@ -9,15 +9,15 @@
 #include <vector>
 
 #include "fmx/fmx_calls.h"
-#include "host/host_session.h"
 #include "jvm/bridge_instance.h"
 #include "jvm/jni_support.h"
 #include "jvm/jvm_session.h"
 #include "jvm/vm_attach.h"
 #include "log/plugin_log.h"
 #include "natives/services/window_handles.h"
+#include "natives/values/call_scope.h"
 #include "natives/values/host_objects.h"
-#include "relay/call_scope.h"
+#include "session/host_session.h"
 
 namespace xplug {
 
@@ -74,8 +74,9 @@ class ParameterHandles {
 
 // The host's script-start callback of the latest host call, as Java keeps it for script triggers.
 jlong currentStartScriptHandle() {
-  if (currentCallRecord == nullptr) return 0;
-  return toObjectHandle(reinterpret_cast<const void*>(currentCallRecord->cStartScript));
+  const ExternCallRecord* record = currentCallRecord.load();
+  if (record == nullptr) return 0;
+  return toObjectHandle(reinterpret_cast<const void*>(record->cStartScript));
 }
 
 int16_t callDoFunction(JNIEnv* env, int16_t functionId, const FmxExprEnv* exprEnv,

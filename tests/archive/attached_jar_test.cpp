@@ -12,7 +12,7 @@
 #include "archive/attached_jar.h"
 #include "archive_test_env.h"
 #include "fmx/fmx_extern.h"
-#include "host/host_session.h"
+#include "session/host_session.h"
 #include "platform/platform.h"
 
 namespace xplug {

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "host/entry.h"
-#include "host/host_session.h"
+#include "session/host_session.h"
 #include "host_test_env.h"
 
 namespace xplug {

@@ -10,7 +10,7 @@
 #include <sstream>
 
 #include "fmsim/desktop_setup.h"
-#include "host/host_session.h"
+#include "session/host_session.h"
 #include "jvm/jvm_session.h"
 #include "log/plugin_log.h"
 #include "simdesktop/registry.h"

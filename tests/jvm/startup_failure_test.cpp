@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "fmx/fmx_extern.h"
-#include "host/host_session.h"
+#include "session/host_session.h"
 #include "host/lifecycle.h"
 #include "jvm/jvm_session.h"
 #include "jvm_test_env.h"

@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "host/host_session.h"
+#include "session/host_session.h"
 #include "log/log_testing.h"
 #include "log/plugin_log.h"
 #include "simdesktop/desktop.h"

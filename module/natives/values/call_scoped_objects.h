@@ -6,7 +6,7 @@
 
 #include "fmx/fmx_calls.h"
 #include "natives/values/host_objects.h"
-#include "relay/call_scope.h"
+#include "natives/values/call_scope.h"
 
 namespace xplug {
 
