@@ -31,9 +31,9 @@
 #include "fmsim/test_support.h"
 #include "fmsim/values.h"
 #include "fmx/fmx_calls.h"
-#include "session/host_session.h"
 #include "jar_writer.h"
 #include "pack_module.h"
+#include "session/host_session.h"
 
 extern char** environ;
 
@@ -208,11 +208,11 @@ void relayCall(benchmark::State& state, const CallCase& c) {
   }
   FmxDataVect* parameters = fmsim::makeDataVect(c.parameters());
   FmxData* result = fmsim::makeEmptyData();
-  if (function.callback(function.functionId, session->env, parameters, result) != 0) {
+  if (fmsim::callFunction(function, session->env, parameters, result) != 0) {
     state.SkipWithError("the call failed");
   } else {
     for (auto _ : state) {
-      benchmark::DoNotOptimize(function.callback(function.functionId, session->env, parameters, result));
+      benchmark::DoNotOptimize(fmsim::callFunction(function, session->env, parameters, result));
     }
   }
   fmsim::deleteData(result);
@@ -298,7 +298,7 @@ void echoMemory(benchmark::State& state) {
   int64_t afterHundredThousand = 0;
   for (auto _ : state) {
     for (int64_t call = 1; call <= kEchoTotalCalls; ++call) {
-      if (echo.callback(echo.functionId, session->env, parameters, result) != 0) ++failures;
+      if (fmsim::callFunction(echo, session->env, parameters, result) != 0) ++failures;
       if (call == kEchoWarmCalls) afterWarm = residentBytes();
       if (call == 100000) afterHundredThousand = residentBytes();
     }

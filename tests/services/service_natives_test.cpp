@@ -85,10 +85,17 @@ TEST_F(ServiceNativesTest, FailingCurrentEnvironmentSkipsTheEvaluationButRecords
   expectNothingLeft();
 }
 
-TEST_F(ServiceNativesTest, EvaluationOffFileMakersThreadIsLoggedAndGoesOn) {
+// FileMaker allows evaluations only on the thread it calls the plug-in on: the bridge logs the breach,
+// the simulated host reports it as it reports a dead object, and the evaluation still goes on.
+TEST_F(ServiceNativesTest, EvaluationOffFileMakersThreadIsLoggedReportedAndGoesOn) {
   EXPECT_EQ(run("evalOffThread"), "42");
   EXPECT_EQ(count(logFiles(), "evaluateExpression called from non-FileMaker thread: svc-test-thread"), 1u)
       << logFiles();
+  std::vector<fmsim::DeadObjectReport> reports = fmsim::deadObjectReports();
+  ASSERT_EQ(reports.size(), 1u);
+  EXPECT_EQ(reports[0].operation, "FM_ExprEnv_Evaluate");
+  EXPECT_EQ(reports[0].reason, fmsim::kThreadRuleBreach);
+  fmsim::clearDeadObjectReports();
   expectNothingLeft();
 }
 
