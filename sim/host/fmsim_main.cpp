@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <functional>
 #include <iostream>
 #include <optional>
 #include <string>
@@ -48,6 +49,10 @@ constexpr char kUsage[] =
     "  --documents DIR    the user's documents folder; the log goes to DIR/KvtPlugin Logs\n"
     "  --common-appdata DIR\n"
     "                     the shared application-data folder (marker files in DIR/Kvantrel)\n"
+    "  --reenter EXPRESSION\n"
+    "                     evaluate EXPRESSION from FileMaker's window procedure at every timer\n"
+    "                     message while a plug-in pumps FileMaker's messages (besides the idle call\n"
+    "                     FileMaker makes then); the count and the failures go to standard error\n"
     "  --app-type NAME    FMPro (default), FMAdvanced, Runtime, Server, WPE, Mobile, or a type code\n"
     "  --java-home DIR    the Java runtime to register (default: the JDK fmsim was built with)\n"
     "  --no-java          register no Java runtime\n"
@@ -55,7 +60,8 @@ constexpr char kUsage[] =
     "  --help             this text\n"
     "\n"
     "FileMaker's main window, \"FileMaker Pro - Untitled\", is in front; while a plug-in runs a message\n"
-    "loop on FileMaker's thread it receives a timer message every 5 ms. Script starts are printed on\n"
+    "loop on FileMaker's thread it receives a timer message every 5 ms, at which FileMaker gives the\n"
+    "plug-in idle time, as it does while a plug-in pumps its messages. Script starts are printed on\n"
     "standard error as 'script: FILE / SCRIPT (PARAMETER)'.\n"
     "\n"
     "On Windows, fmsim.exe runs beside FMWrapper.dll and the plug-in reads the machine's own registry:\n"
@@ -79,6 +85,7 @@ struct Options {
   std::optional<std::string> checkFile;
   uint64_t repeat = 1;
   unsigned threads = 1;
+  std::optional<std::string> reenter;
 };
 
 struct AppTypeName {
@@ -173,6 +180,9 @@ std::optional<int> parseOptions(int argc, char** argv, Options& options) {
         return usageError("--threads needs a count from 1 to " + std::to_string(kMaxHostThreads));
       }
       options.threads = static_cast<unsigned>(count);
+    } else if (arg == "--reenter") {
+      if (!value(text)) return usageError("--reenter needs an expression");
+      options.reenter = text;
     } else if (arg == "--no-java") {
       options.desktop.noJava = true;
     } else if (arg == "--registry") {
@@ -453,6 +463,23 @@ int main(int argc, char** argv) {
     }
   }
 
+  // While a plug-in pumps FileMaker's messages, FileMaker gives it idle time and, on request, evaluates a
+  // calculation from its window procedure.
+  uint64_t reentered = 0;
+  uint64_t reentryFailures = 0;
+  if (started) {
+    mainWindow.setReentry([&] {
+      host.idle();
+      if (!options.reenter) return;
+      ++reentered;
+      fmsim::EvaluationResult result = fmsim::evaluate(*options.reenter);
+      if (result.code != 0 && reentryFailures++ == 0) {
+        std::fprintf(stderr, "fmsim: re-entering calculation failed: error %d: %s\n", result.code,
+                     result.message.c_str());
+      }
+    });
+  }
+
   Calculator calculator(host, started, results, options.repeat, options.threads);
   int status = 0;
   for (const std::string& expression : options.expressions) {
@@ -464,6 +491,13 @@ int main(int argc, char** argv) {
   }
   if (interactive && runInteractive(calculator) != 0) status = 1;
   if (calculator.threadsFailed()) status = 1;
+  mainWindow.setReentry(nullptr);
+  if (options.reenter) {
+    std::fprintf(stderr, "fmsim: FileMaker's window procedure evaluated %s %llu times, %llu failed\n",
+                 options.reenter->c_str(), static_cast<unsigned long long>(reentered),
+                 static_cast<unsigned long long>(reentryFailures));
+    if (reentryFailures > 0) status = 1;
+  }
 
   if (started) host.shutdown();
   std::fflush(results);

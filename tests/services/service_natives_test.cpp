@@ -288,6 +288,36 @@ TEST_F(ServiceNativesTest, TaskRunsOnTheEventThreadWhileFileMakersThreadPumps) {
   expectNothingLeft();
 }
 
+// FileMaker re-enters the plug-in while it pumps FileMaker's messages: the window procedure makes an idle
+// call (Java evaluates there, making objects of its own) and a nested plug-in call, while the task's
+// thread holds values it made outside any call. The re-entering calls delete only their own objects:
+// the task's values survive them and go with the end of the call that ran the task.
+TEST_F(ServiceNativesTest, ReenteringCallsWhileATaskRunsLeaveTheTasksValuesAlive) {
+  simdesktop::WindowHandle fileMaker = 0;
+  int reentered = 0;
+  std::string nestedAnswer;
+  simdesktop::WindowOptions options;
+  options.title = u"FileMaker Pro - Untitled";
+  options.procedure = [&](simdesktop::WindowHandle, uint32_t message, uintptr_t, intptr_t) -> intptr_t {
+    if (message == simdesktop::kWmNull && reentered++ == 0) {
+      driver_.idle(0);
+      nestedAnswer = fmsim::evaluate("SV_Run(\"nested\")").text;
+    }
+    return 0;
+  };
+  fileMaker = simdesktop::createWindow(options);
+  ASSERT_TRUE(simdesktop::setForegroundWindow(fileMaker));
+  run("evaluateAtIdle", {"SV_Run(\"eval\"; \"6*7\")"});
+  fmsim::clearDeadObjectReports();
+
+  EXPECT_EQ(run("taskValues"), "made by the task and kept|made by the task");
+  EXPECT_EQ(nestedAnswer, "nested");
+  EXPECT_GE(reentered, 1);
+  EXPECT_EQ(run("idleAnswer"), "before|42");
+  expectNothingLeft();
+  simdesktop::destroyWindow(fileMaker);
+}
+
 // No window was in front at any function call: no loop could serve FileMaker's window, so the task runs
 // while FileMaker's thread just waits for it.
 TEST_F(ServiceNativesTest, TaskWithoutFileMakersWindowRunsWithoutALoop) {
