@@ -286,9 +286,22 @@ class Calculator {
     std::vector<HostThreadRun> runs(threads_);
     const auto begin = std::chrono::steady_clock::now();
     {
+      // FileMaker's thread keeps serving its window meanwhile: a plug-in function that reads or changes
+      // FileMaker's window from a host thread waits for this thread to pump, as on Windows.
+      const uint32_t fileMakerThread = simdesktop::currentThreadId();
+      std::atomic<unsigned> finished{0};
       std::vector<std::thread> hostThreads;
       for (unsigned t = 0; t < threads_; ++t) {
-        hostThreads.emplace_back([&, t] { runs[t] = runHostThread(expression, expected, repeat_); });
+        hostThreads.emplace_back([&, t] {
+          runs[t] = runHostThread(expression, expected, repeat_);
+          finished.fetch_add(1);
+          simdesktop::postThreadMessage(fileMakerThread, simdesktop::kWmNull, 0, 0);
+        });
+      }
+      while (finished.load() < threads_) {
+        simdesktop::Message message;
+        if (simdesktop::getMessage(&message, 0, 0, 0) <= 0) break;
+        simdesktop::dispatchMessage(&message);
       }
       for (std::thread& thread : hostThreads) thread.join();
     }

@@ -318,6 +318,18 @@ TEST_F(ServiceNativesTest, ReenteringCallsWhileATaskRunsLeaveTheTasksValuesAlive
   simdesktop::destroyWindow(fileMaker);
 }
 
+// The task reads FileMaker's window title and disables the window from the event thread; both wait for
+// FileMaker's thread, which pumps while the task runs, so the task ends and the window comes back.
+TEST_F(ServiceNativesTest, TaskUsingFileMakersWindowFromItsThreadEnds) {
+  RecordingWindow fileMaker;
+  fileMaker.create();
+  ASSERT_TRUE(simdesktop::setForegroundWindow(fileMaker.handle));
+  EXPECT_EQ(run("taskTouchesWindow"), "FileMaker Pro - Untitled");
+  EXPECT_TRUE(simdesktop::isWindowEnabled(fileMaker.handle));
+  EXPECT_EQ(simdesktop::sentMessageCount(kFileMakerThreadId), 0u);
+  expectNothingLeft();
+}
+
 // No window was in front at any function call: no loop could serve FileMaker's window, so the task runs
 // while FileMaker's thread just waits for it.
 TEST_F(ServiceNativesTest, TaskWithoutFileMakersWindowRunsWithoutALoop) {

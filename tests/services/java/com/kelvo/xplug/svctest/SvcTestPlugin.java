@@ -312,6 +312,24 @@ public class SvcTestPlugin implements Plugin {
             });
             return done.getValue();
         }
+        if (scenario.equals("taskTouchesWindow")) {
+            // Window operations that Windows sends to the window's thread, made by the task on the event
+            // thread while FileMaker's thread pumps: they are answered there, so the task ends.
+            final long window = (Long) bridge("_getThreadWindowReference");
+            TaskRunner.Completed<String> done = TaskRunner.run(new Callable<String>() {
+                @Override
+                public String call() {
+                    try {
+                        String title = (String) bridge("_getWindowTitle", window);
+                        bridge("_enableWindow", window, false);
+                        return title;
+                    } catch (Throwable failure) {
+                        return describe(failure);
+                    }
+                }
+            });
+            return done.getValue();
+        }
         if (scenario.equals("nested")) {
             FMText.create("made by the nested call");
             nestedCall.countDown();
