@@ -3,6 +3,7 @@
 #include <jni.h>
 
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <exception>
 #include <new>
@@ -34,14 +35,17 @@ constexpr jint kRelayFrameCapacity = 16;
 constexpr std::size_t kInlineParameterCount = 16;
 
 // The method id is cached in the session once found: it stays valid as long as the bridge class is
-// loaded, which its global reference guarantees for the life of the process.
+// loaded, which its global reference guarantees for the life of the process. FileMaker Server's threads
+// may make their first calls at once: the cache is read and written atomically, and two threads that
+// both look the id up store the same value.
 jmethodID findDoFunction(JNIEnv* env) {
-  if (jvmSession.doFunctionMethod != nullptr) return jvmSession.doFunctionMethod;
+  std::atomic_ref<jmethodID> cached(jvmSession.doFunctionMethod);
+  if (jmethodID method = cached.load()) return method;
   jclass bridgeClass = loadBridgeClass(env);
   if (bridgeClass == nullptr) return nullptr;
   jmethodID method = env->GetMethodID(bridgeClass, kDoFunctionName, kDoFunctionDescriptor);
   if (describePendingException(env)) return nullptr;
-  jvmSession.doFunctionMethod = method;
+  cached.store(method);
   return method;
 }
 

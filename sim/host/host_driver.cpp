@@ -87,6 +87,7 @@ int16_t FMX_CALL HostDriver::startScript(const FmxText* fileName, const FmxText*
   start.script = textUnits(scriptName);
   start.control = control;
   if (parameter != nullptr) start.parameter = utf8ToUtf16(displayText(parameter));
+  std::lock_guard<std::mutex> lock(driver->scriptMutex_);
   driver->scriptStarts_.push_back(start);
   return driver->scriptHandler_ ? driver->scriptHandler_(start) : 0;
 }
