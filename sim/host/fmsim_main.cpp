@@ -1,6 +1,8 @@
 // fmsim: a simulated FileMaker that loads a plug-in module and evaluates calculations with it.
 // Standard output carries results only; the module's console output goes to standard error with --log
 // and nowhere otherwise; fmsim's own diagnostics go to standard error.
+#include <algorithm>
+#include <atomic>
 #include <cctype>
 #include <chrono>
 #include <cstdio>
@@ -12,6 +14,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <vector>
 
 #include "fmsim/calculation.h"
@@ -248,8 +251,14 @@ std::string describeResult(const fmsim::EvaluationResult& result) {
 // or, with several host threads, as FileMaker Server does.
 class Calculator {
  public:
-  Calculator(fmsim::HostDriver& host, bool started, std::FILE* results, uint64_t repeat, unsigned threads)
-      : host_(host), started_(started), results_(results), repeat_(repeat), threads_(threads) {}
+  Calculator(fmsim::HostDriver& host, fmsim::FileMakerWindow& window, bool started, std::FILE* results,
+             uint64_t repeat, unsigned threads)
+      : host_(host),
+        window_(window),
+        started_(started),
+        results_(results),
+        repeat_(repeat),
+        threads_(threads) {}
 
   // Whether any evaluation on the host threads gave a wrong answer or called the host on a dead object.
   bool threadsFailed() const { return threadsFailed_; }
@@ -288,21 +297,16 @@ class Calculator {
     {
       // FileMaker's thread keeps serving its window meanwhile: a plug-in function that reads or changes
       // FileMaker's window from a host thread waits for this thread to pump, as on Windows.
-      const uint32_t fileMakerThread = simdesktop::currentThreadId();
       std::atomic<unsigned> finished{0};
       std::vector<std::thread> hostThreads;
       for (unsigned t = 0; t < threads_; ++t) {
         hostThreads.emplace_back([&, t] {
           runs[t] = runHostThread(expression, expected, repeat_);
           finished.fetch_add(1);
-          simdesktop::postThreadMessage(fileMakerThread, simdesktop::kWmNull, 0, 0);
+          window_.wake();
         });
       }
-      while (finished.load() < threads_) {
-        simdesktop::Message message;
-        if (simdesktop::getMessage(&message, 0, 0, 0) <= 0) break;
-        simdesktop::dispatchMessage(&message);
-      }
+      window_.serveUntil([&] { return finished.load() == threads_; });
       for (std::thread& thread : hostThreads) thread.join();
     }
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
@@ -348,6 +352,7 @@ class Calculator {
 
  private:
   fmsim::HostDriver& host_;
+  fmsim::FileMakerWindow& window_;
   bool started_;
   std::FILE* results_;
   uint64_t repeat_;
@@ -493,7 +498,7 @@ int main(int argc, char** argv) {
     });
   }
 
-  Calculator calculator(host, started, results, options.repeat, options.threads);
+  Calculator calculator(host, mainWindow, started, results, options.repeat, options.threads);
   int status = 0;
   for (const std::string& expression : options.expressions) {
     if (!calculator.run(expression)) status = 1;

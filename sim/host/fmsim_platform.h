@@ -47,6 +47,10 @@ class FileMakerWindow {
   // What FileMaker does at a timer message, as it does while a plug-in pumps its messages (idle time, a
   // calculation); empty: nothing. Never re-entered from inside itself.
   void setReentry(std::function<void()> reentry);
+  // Runs FileMaker's thread's message loop (serving what other threads send to its windows, as they
+  // wait for it) until `finished()` holds; another thread calls wake() after it may have changed.
+  void serveUntil(const std::function<bool()>& finished);
+  void wake();
 
   struct State;
 

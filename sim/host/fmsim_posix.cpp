@@ -124,6 +124,18 @@ void FileMakerWindow::setReentry(std::function<void()> reentry) {
   state_->reentry = std::move(reentry);
 }
 
+void FileMakerWindow::serveUntil(const std::function<bool()>& finished) {
+  while (!finished()) {
+    simdesktop::Message message;
+    if (simdesktop::getMessage(&message, 0, 0, 0) <= 0) return;
+    simdesktop::dispatchMessage(&message);
+  }
+}
+
+void FileMakerWindow::wake() {
+  simdesktop::postMessage(state_->window, simdesktop::kWmNull, 0, 0);
+}
+
 // The timer thread waits until this thread waits for a message, so this thread waits once more to let
 // it see the stop; messages still queued are dropped with the window.
 FileMakerWindow::~FileMakerWindow() {

@@ -123,6 +123,19 @@ void FileMakerWindow::setReentry(std::function<void()> reentry) {
   state_->reentry = std::move(reentry);
 }
 
+void FileMakerWindow::serveUntil(const std::function<bool()>& finished) {
+  while (!finished()) {
+    MSG message;
+    if (GetMessageW(&message, nullptr, 0, 0) <= 0) return;
+    TranslateMessage(&message);
+    DispatchMessageW(&message);
+  }
+}
+
+void FileMakerWindow::wake() {
+  if (state_->window != nullptr) PostMessageW(state_->window, WM_NULL, 0, 0);
+}
+
 FileMakerWindow::FileMakerWindow() : state_(std::make_unique<State>()) {
   WNDCLASSW windowClass{};
   windowClass.lpfnWndProc = &State::procedure;
