@@ -1,7 +1,8 @@
 // The plug-in's costs in one run: a function call through the relay and through a whole evaluation, the
 // bare JNI upcall the relay is built on, memory over a million calls, start-up in a fresh process against
 // a bare VM program, and the copy of a large attached jar against a plain copy. Ends with the ratios the
-// project holds itself to. Run by scripts/bench; single-threaded.
+// project holds itself to. Run by scripts/bench; single-threaded but for the soak (scripts/bench --soak),
+// which calls from four host threads as FileMaker Server does.
 #include <benchmark/benchmark.h>
 #include <dlfcn.h>
 #include <fcntl.h>
@@ -13,6 +14,7 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <cstdarg>
 #include <cstdint>
 #include <cstdio>
@@ -21,6 +23,7 @@
 #include <map>
 #include <random>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "archive/attached_jar.h"
@@ -31,9 +34,9 @@
 #include "fmsim/test_support.h"
 #include "fmsim/values.h"
 #include "fmx/fmx_calls.h"
-#include "host/host_session.h"
 #include "jar_writer.h"
 #include "pack_module.h"
+#include "session/host_session.h"
 
 extern char** environ;
 
@@ -49,6 +52,15 @@ constexpr int kExtractRepetitions = 5;
 constexpr std::size_t kLargeJarPayload = 20u * 1024u * 1024u;
 constexpr int64_t kEchoWarmCalls = 1000;
 constexpr int64_t kEchoTotalCalls = 1000000;
+constexpr int kSoakThreads = 4;
+constexpr int64_t kSoakTotalCalls = 10000000;
+// The first tenth of the soak warms up (the VM compiles, the lists reach their size); the VM's heap goes
+// on growing to the size its collector settles at for a while after. Memory is measured after 100,000
+// calls, after the first tenth, at half-time and at the end; the growth is that of the second half.
+constexpr int64_t kSoakWarmCalls = kSoakTotalCalls / 10;
+constexpr int64_t kSoakHalfCalls = kSoakTotalCalls / 2;
+// Every this many calls a host thread checks the answer; reading it back costs more than the call.
+constexpr int64_t kSoakCheckInterval = 256;
 
 // Where the running process's standard output goes for a while: the module and the VM log there, and
 // their lines would break up the benchmark table.
@@ -208,11 +220,11 @@ void relayCall(benchmark::State& state, const CallCase& c) {
   }
   FmxDataVect* parameters = fmsim::makeDataVect(c.parameters());
   FmxData* result = fmsim::makeEmptyData();
-  if (function.callback(function.functionId, session->env, parameters, result) != 0) {
+  if (fmsim::callFunction(function, session->env, parameters, result) != 0) {
     state.SkipWithError("the call failed");
   } else {
     for (auto _ : state) {
-      benchmark::DoNotOptimize(function.callback(function.functionId, session->env, parameters, result));
+      benchmark::DoNotOptimize(fmsim::callFunction(function, session->env, parameters, result));
     }
   }
   fmsim::deleteData(result);
@@ -298,7 +310,7 @@ void echoMemory(benchmark::State& state) {
   int64_t afterHundredThousand = 0;
   for (auto _ : state) {
     for (int64_t call = 1; call <= kEchoTotalCalls; ++call) {
-      if (echo.callback(echo.functionId, session->env, parameters, result) != 0) ++failures;
+      if (fmsim::callFunction(echo, session->env, parameters, result) != 0) ++failures;
       if (call == kEchoWarmCalls) afterWarm = residentBytes();
       if (call == 100000) afterHundredThousand = residentBytes();
     }
@@ -314,6 +326,117 @@ void echoMemory(benchmark::State& state) {
   state.counters["rss_growth_KiB"] = static_cast<double>(afterAll - afterWarm) / 1024.0;
   state.counters["live_objects_left"] = static_cast<double>(fmsim::totalLiveCount() - liveBefore);
   state.SetItemsProcessed(kEchoTotalCalls);
+}
+
+// ---- Soak: ten million calls from four host threads ---------------------------------------------------
+
+struct SoakCall {
+  fmsim::RegisteredFunction function;
+  std::vector<FmxData*> (*parameters)();
+  std::string expected;  // the result's display text; empty: not compared (a container)
+};
+
+struct SoakCounts {
+  std::atomic<int64_t> failed{0};
+  std::atomic<int64_t> wrong{0};
+};
+
+// One host thread: attached to the VM for its whole run, as a thread that calls the plug-in all the time
+// would be (attaching per call would measure the VM's attach instead of the module), with an
+// environment of its own.
+void soakThread(JavaVM* vm, const std::vector<SoakCall>& calls, int64_t count, SoakCounts& counts) {
+  JNIEnv* env = nullptr;
+  JavaVMAttachArgs arguments{JNI_VERSION_1_4, const_cast<char*>("xplug-bench-host-thread"), nullptr};
+  if (vm->AttachCurrentThread(reinterpret_cast<void**>(&env), &arguments) != JNI_OK) {
+    counts.failed.fetch_add(count);
+    return;
+  }
+  FmxExprEnv* exprEnv = fmsim::makeExprEnv();
+  fmsim::fmsimCurrentEnvironment(exprEnv);
+  std::vector<FmxDataVect*> parameters;
+  for (const SoakCall& call : calls) parameters.push_back(fmsim::makeDataVect(call.parameters()));
+  FmxData* result = fmsim::makeEmptyData();
+  int64_t failed = 0;
+  int64_t wrong = 0;
+  for (int64_t i = 0; i < count; ++i) {
+    const std::size_t which = static_cast<std::size_t>(i) % calls.size();
+    const SoakCall& call = calls[which];
+    if (fmsim::callFunction(call.function, exprEnv, parameters[which], result) != 0) {
+      ++failed;
+    } else if (i % kSoakCheckInterval == 0 && !call.expected.empty() &&
+               fmsim::displayText(result) != call.expected) {
+      ++wrong;
+    }
+  }
+  fmsim::deleteData(result);
+  for (FmxDataVect* vector : parameters) fmsim::deleteDataVect(vector);
+  fmsim::deleteExprEnv(exprEnv);
+  vm->DetachCurrentThread();
+  counts.failed.fetch_add(failed);
+  counts.wrong.fetch_add(wrong);
+}
+
+void soakPhase(JavaVM* vm, const std::vector<SoakCall>& calls, int64_t total, SoakCounts& counts) {
+  std::vector<std::thread> threads;
+  for (int t = 0; t < kSoakThreads; ++t) {
+    threads.emplace_back(soakThread, vm, std::cref(calls), total / kSoakThreads, std::ref(counts));
+  }
+  for (std::thread& thread : threads) thread.join();
+}
+
+void soakCalls(benchmark::State& state) {
+  std::vector<SoakCall> calls = {
+      {functionNamed(u"XPEx_Echo"), [] { return std::vector<FmxData*>{fmsim::makeTextDataUtf8("soak")}; },
+       "soak"},
+      {functionNamed(u"XPEx_Reverse"), [] { return std::vector<FmxData*>{fmsim::makeTextDataUtf8("soak")}; },
+       "kaos"},
+      {functionNamed(u"XPEx_MakeContainer"),
+       [] {
+         return std::vector<FmxData*>{fmsim::makeTextDataUtf8("soak"), fmsim::makeTextDataUtf8("TEXT")};
+       },
+       ""},
+  };
+  for (const SoakCall& call : calls) {
+    if (call.function.callback == nullptr) {
+      state.SkipWithError("a soak function is not registered");
+      return;
+    }
+  }
+  JavaVM* vm = nullptr;
+  if (session->jni->GetJavaVM(&vm) != JNI_OK || vm == nullptr) {
+    state.SkipWithError("no Java VM");
+    return;
+  }
+  const int64_t liveBefore = fmsim::totalLiveCount();
+  const std::size_t reportsBefore = fmsim::deadObjectReports().size();
+  SoakCounts counts;
+  int64_t afterTenth = 0;
+  int64_t afterWarm = 0;
+  int64_t afterHalf = 0;
+  int64_t afterAll = 0;
+  for (auto _ : state) {
+    soakPhase(vm, calls, kSoakWarmCalls / 10, counts);
+    afterTenth = residentBytes();
+    soakPhase(vm, calls, kSoakWarmCalls - kSoakWarmCalls / 10, counts);
+    afterWarm = residentBytes();
+    soakPhase(vm, calls, kSoakHalfCalls - kSoakWarmCalls, counts);
+    afterHalf = residentBytes();
+    soakPhase(vm, calls, kSoakTotalCalls - kSoakHalfCalls, counts);
+    afterAll = residentBytes();
+  }
+  constexpr double kMiB = 1024.0 * 1024.0;
+  state.counters["failed_calls"] = static_cast<double>(counts.failed.load());
+  state.counters["wrong_answers"] = static_cast<double>(counts.wrong.load());
+  state.counters["dead_object_calls"] =
+      static_cast<double>(fmsim::deadObjectReports().size() - reportsBefore);
+  state.counters["rss_100k_MiB"] = static_cast<double>(afterTenth) / kMiB;
+  state.counters["rss_1M_MiB"] = static_cast<double>(afterWarm) / kMiB;
+  state.counters["rss_5M_MiB"] = static_cast<double>(afterHalf) / kMiB;
+  state.counters["rss_10M_MiB"] = static_cast<double>(afterAll) / kMiB;
+  // Growth over the second half, once the VM's heap has settled: what calls themselves keep.
+  state.counters["rss_growth_KiB"] = static_cast<double>(afterAll - afterHalf) / 1024.0;
+  state.counters["live_objects_left"] = static_cast<double>(fmsim::totalLiveCount() - liveBefore);
+  state.SetItemsProcessed(kSoakTotalCalls);
 }
 
 // ---- Start-up in a fresh process --------------------------------------------------------------------
@@ -646,6 +769,14 @@ void registerBenchmarks() {
   benchmark::RegisterBenchmark("memory/echo_1M_calls", echoMemory)
       ->Iterations(1)
       ->Unit(benchmark::kMillisecond);
+  // Long (tens of seconds): only when asked for, by scripts/bench --soak.
+  const char* soak = std::getenv("XPLUG_BENCH_SOAK");
+  if (soak != nullptr && std::string(soak) == "1") {
+    benchmark::RegisterBenchmark("soak/4_threads_10M_calls", soakCalls)
+        ->Iterations(1)
+        ->Unit(benchmark::kMillisecond)
+        ->UseRealTime();
+  }
   benchmark::RegisterBenchmark("extract/attached_jar_20MB", extractAttachedJar)
       ->Repetitions(kExtractRepetitions)
       ->ReportAggregatesOnly()

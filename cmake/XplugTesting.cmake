@@ -13,8 +13,21 @@ set(XPLUG_TEST_HIGH_PLACEMENT ${XPLUG_TEST_HIGH_PLACEMENT} CACHE BOOL "Tests put
 # One executable per area; CTest runs every test case as a process of its own, which the VM tests
 # need (a process hosts one Java VM for its life). VM marks tests that start a Java VM: they run with
 # the sanitizer options a VM needs and with the VM's own JNI checks.
+#
+# The ThreadSanitizer build (XPLUG_TSAN) runs only the test areas that run without a Java VM, here by
+# name: the VM's own threads are not instrumented and would only give false reports. The others stay
+# defined (their folders add to them) but are neither built by default nor run.
+set(XPLUG_TSAN_TEST_TARGETS host_objects_tests sim_fmx_tests sim_desktop_tests natives_unit_tests
+    relay_unit_tests services_loop_tests module_log_tests module_text_tests host_get_string_tests
+    platform_posix_tests CACHE INTERNAL "The test targets of the ThreadSanitizer build")
+
 function(xplug_add_gtest)
   cmake_parse_arguments(T "VM" "NAME" "SOURCES;LIBS;ENVIRONMENT" ${ARGN})
+  if(XPLUG_TSAN AND NOT T_NAME IN_LIST XPLUG_TSAN_TEST_TARGETS)
+    add_executable(${T_NAME} EXCLUDE_FROM_ALL ${T_SOURCES})
+    target_link_libraries(${T_NAME} PRIVATE ${T_LIBS} GTest::gtest GTest::gtest_main GTest::gmock)
+    return()
+  endif()
   add_executable(${T_NAME} ${T_SOURCES})
   target_link_libraries(${T_NAME} PRIVATE ${T_LIBS} GTest::gtest GTest::gtest_main GTest::gmock)
   # Tests never write into the real home folder: HOME (the documents folder fmsim defaults to) and the
@@ -39,6 +52,8 @@ function(xplug_add_gtest)
   else()
     list(APPEND env "ASAN_OPTIONS=detect_leaks=1" "JAVA_TOOL_OPTIONS=${java_options}")
   endif()
+  # Any report fails the test.
+  list(APPEND env "TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1")
   gtest_discover_tests(${T_NAME} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60 TEST_LIST ${T_NAME}_TESTS
                        PROPERTIES TIMEOUT 300)
   # gtest_discover_tests flattens a list-valued property into separate arguments, which keeps only the

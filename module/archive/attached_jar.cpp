@@ -7,9 +7,9 @@
 #include <optional>
 #include <vector>
 
-#include "host/host_session.h"
 #include "log/plugin_log.h"
 #include "platform/platform.h"
+#include "session/host_session.h"
 
 namespace xplug {
 
@@ -63,8 +63,9 @@ bool copyToEnd(std::FILE* from, std::FILE* to) {
 }
 
 int writeAttachedJarFileOrThrow() {
-  if (currentCallRecord == nullptr) return 0;
-  std::optional<std::string> moduleName = platform::moduleFileName(currentCallRecord->instanceID);
+  const ExternCallRecord* record = currentCallRecord.load();
+  if (record == nullptr) return 0;
+  std::optional<std::string> moduleName = platform::moduleFileName(record->instanceID);
   if (!moduleName || moduleName->empty()) {
     logMessage("writeAttachedJarFile: the module's own file name cannot be found\n");
     return 0;

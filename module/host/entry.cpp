@@ -5,9 +5,9 @@
 #include <type_traits>
 
 #include "host/get_string.h"
-#include "host/host_session.h"
 #include "host/lifecycle.h"
 #include "log/plugin_log.h"
+#include "session/host_session.h"
 
 // The host loads the entry point by name and calls it through this type.
 static_assert(std::is_same_v<decltype(&FMExternCallProc), FmxExternCallProc>);

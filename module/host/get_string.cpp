@@ -6,8 +6,8 @@
 #include "archive/attached_jar.h"
 #include "archive/plugin_manifest.h"
 #include "fmx/fmx_extern.h"
-#include "host/host_session.h"
 #include "log/plugin_log.h"
+#include "session/host_session.h"
 #include "text/string_conversions.h"
 
 namespace xplug {

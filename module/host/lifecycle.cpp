@@ -10,16 +10,16 @@
 #include <string>
 
 #include "fmx/fmx_extern.h"
-#include "host/host_session.h"
 #include "jvm/bridge_instance.h"
 #include "jvm/java_runtime.h"
 #include "jvm/jni_support.h"
 #include "jvm/jvm_session.h"
 #include "jvm/vm_attach.h"
 #include "log/plugin_log.h"
+#include "natives/values/call_scope.h"
 #include "natives/values/host_objects.h"
 #include "platform/platform.h"
-#include "relay/call_scope.h"
+#include "session/host_session.h"
 #include "text/string_conversions.h"
 
 namespace xplug {
@@ -170,6 +170,9 @@ void handleIdle(uint16_t idleState, FmxStartScriptFunction cStartScript, FmxCurr
   }
   if (env == nullptr) return;
   jni::ThreadAttachment attachment(jvmSession.vm, attachedNow);
+  // What Java makes on this thread during fmxIdle is the idle call's own; a call this idle is nested in
+  // (FileMaker idles while a plug-in pumps its messages) keeps its objects.
+  CallScopeFrame scope;
   {
     LocalFrame frame(env, kLifecycleFrameCapacity);
     if (frame.pushed()) {
@@ -187,10 +190,11 @@ void handleIdle(uint16_t idleState, FmxStartScriptFunction cStartScript, FmxCurr
       }
     }
   }
-  // The objects Java made for the host meanwhile are the host's to delete now; a host error doing so
-  // must not keep the thread attached.
+  // The objects Java made for the host meanwhile are the host's to delete now, together with those Java
+  // threads made outside any call that no running call may still use; a host error doing so must not
+  // keep the thread attached.
   try {
-    releaseCallScope();
+    scope.release();
   } catch (const std::exception& error) {
     logMessage("Releasing the host objects after idle failed: %s\n", error.what());
   } catch (...) {

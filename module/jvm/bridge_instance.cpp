@@ -5,11 +5,11 @@
 #include <string>
 
 #include "archive/attached_jar.h"
-#include "host/host_session.h"
 #include "jvm/jni_support.h"
 #include "jvm/jvm_session.h"
 #include "log/plugin_log.h"
 #include "platform/platform.h"
+#include "session/host_session.h"
 #include "text/string_conversions.h"
 
 namespace xplug {

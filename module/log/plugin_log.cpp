@@ -15,9 +15,9 @@
 #include <mutex>
 #include <vector>
 
-#include "host/host_session.h"
 #include "log/log_testing.h"
 #include "platform/platform.h"
+#include "session/host_session.h"
 
 namespace xplug {
 namespace {

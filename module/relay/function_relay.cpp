@@ -3,21 +3,22 @@
 #include <jni.h>
 
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <exception>
 #include <new>
 #include <vector>
 
 #include "fmx/fmx_calls.h"
-#include "host/host_session.h"
 #include "jvm/bridge_instance.h"
 #include "jvm/jni_support.h"
 #include "jvm/jvm_session.h"
 #include "jvm/vm_attach.h"
 #include "log/plugin_log.h"
 #include "natives/services/window_handles.h"
+#include "natives/values/call_scope.h"
 #include "natives/values/host_objects.h"
-#include "relay/call_scope.h"
+#include "session/host_session.h"
 
 namespace xplug {
 
@@ -34,14 +35,17 @@ constexpr jint kRelayFrameCapacity = 16;
 constexpr std::size_t kInlineParameterCount = 16;
 
 // The method id is cached in the session once found: it stays valid as long as the bridge class is
-// loaded, which its global reference guarantees for the life of the process.
+// loaded, which its global reference guarantees for the life of the process. FileMaker Server's threads
+// may make their first calls at once: the cache is read and written atomically, and two threads that
+// both look the id up store the same value.
 jmethodID findDoFunction(JNIEnv* env) {
-  if (jvmSession.doFunctionMethod != nullptr) return jvmSession.doFunctionMethod;
+  std::atomic_ref<jmethodID> cached(jvmSession.doFunctionMethod);
+  if (jmethodID method = cached.load()) return method;
   jclass bridgeClass = loadBridgeClass(env);
   if (bridgeClass == nullptr) return nullptr;
   jmethodID method = env->GetMethodID(bridgeClass, kDoFunctionName, kDoFunctionDescriptor);
   if (describePendingException(env)) return nullptr;
-  jvmSession.doFunctionMethod = method;
+  cached.store(method);
   return method;
 }
 
@@ -74,8 +78,9 @@ class ParameterHandles {
 
 // The host's script-start callback of the latest host call, as Java keeps it for script triggers.
 jlong currentStartScriptHandle() {
-  if (currentCallRecord == nullptr) return 0;
-  return toObjectHandle(reinterpret_cast<const void*>(currentCallRecord->cStartScript));
+  const ExternCallRecord* record = currentCallRecord.load();
+  if (record == nullptr) return 0;
+  return toObjectHandle(reinterpret_cast<const void*>(record->cStartScript));
 }
 
 int16_t callDoFunction(JNIEnv* env, int16_t functionId, const FmxExprEnv* exprEnv,

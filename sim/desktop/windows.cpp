@@ -1,7 +1,7 @@
 // Windows and message queues behind one lock. Each thread that uses a window or a queue gets a queue
-// record, shared with the table so that other threads can post to it; a per-thread owner removes the
-// record and the thread's windows when the thread ends. Window procedures are copied out under the
-// lock and called after it is released, so they may use the desktop themselves.
+// record, shared with the table so that other threads can post and send to it; a per-thread owner
+// removes the record and the thread's windows when the thread ends. Window procedures are copied out under
+// the lock and called after it is released, so they may use the desktop themselves.
 #include "simdesktop/windows.h"
 
 #include <unistd.h>
@@ -11,6 +11,7 @@
 #include <climits>
 #include <condition_variable>
 #include <deque>
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -24,8 +25,17 @@ constexpr WindowHandle kFirstWindowHandle = 0x00020010;
 // Handles step by two, as USER handles do, so that both odd and even starts stay distinct.
 constexpr WindowHandle kWindowHandleStep = 2;
 
+// A window operation that Windows performs by sending a message to the window's thread, made from
+// another thread: it runs on the window's thread when that thread next pumps, while the sender waits.
+struct SentCall {
+  std::function<void()> work;  // runs on the window's thread, with the desktop's lock held
+  bool done = false;
+  bool ran = false;
+};
+
 struct ThreadQueue {
   uint32_t threadId = 0;
+  std::deque<std::shared_ptr<SentCall>> sent;
   std::deque<Message> messages;
   bool quitPosted = false;
   int quitCode = 0;
@@ -50,6 +60,8 @@ struct Desktop {
   WindowHandle foreground = 0;
   WindowHandle nextHandle = kFirstWindowHandle;
   std::condition_variable waitingChanged;
+  // Notified when a sent call completes, and when one arrives (a waiting sender serves its own).
+  std::condition_variable sentChanged;
 
   Desktop() { addDesktopWindow(); }
   void addDesktopWindow() {
@@ -147,6 +159,12 @@ struct QueueOwner {
         if (data.threadId == threadId) removed.insert(handle);
       }
       removeWindowsLocked(d, removed);
+      if (std::shared_ptr<ThreadQueue> queue = queueOfLocked(d, threadId)) {
+        // A thread that ends answers nothing more: its senders return as for a window that is gone.
+        for (const std::shared_ptr<SentCall>& call : queue->sent) call->done = true;
+        queue->sent.clear();
+        d.sentChanged.notify_all();
+      }
       d.queues.erase(threadId);
     } catch (...) {
       // The thread is ending; what cannot be recorded now is left in the table.
@@ -165,6 +183,57 @@ std::shared_ptr<ThreadQueue> currentQueueLocked(Desktop& d) {
     queueOwner.threadId = threadId;
   }
   return slot;
+}
+
+// Runs the calls other threads sent to this thread's windows, oldest first. Called with the lock held
+// wherever the thread pumps or waits in a send of its own, as Windows delivers sent messages.
+void serveSentLocked(Desktop& d, ThreadQueue& queue) {
+  if (queue.sent.empty()) return;
+  while (!queue.sent.empty()) {
+    std::shared_ptr<SentCall> call = queue.sent.front();
+    queue.sent.pop_front();
+    try {
+      call->work();
+      call->ran = true;
+    } catch (...) {
+      // The sender sees the failure as a call that did not run.
+    }
+    call->done = true;
+  }
+  d.sentChanged.notify_all();
+}
+
+// Performs `body` (with the lock held) for a window operation that Windows carries out by sending a
+// message: at once on the window's own thread, otherwise on the window's thread when it next pumps,
+// while this thread waits and serves what is sent to it meanwhile, so two threads sending to each
+// other do not block each other. A window whose thread never pumps blocks the sender, as on Windows.
+template <typename Result, typename Body>
+Result sendToWindowThread(Desktop& d, std::unique_lock<std::mutex>& lock, WindowHandle window, Result failure,
+                          Body body) {
+  const WindowData* data = findWindow(d, window);
+  const uint32_t self = currentThreadId();
+  if (data == nullptr || data->threadId == self || data->threadId == kDesktopThreadId) return body();
+  std::shared_ptr<ThreadQueue> target = queueOfLocked(d, data->threadId);
+  if (!target) return body();
+  Result result = failure;
+  uint32_t error = kErrorSuccess;
+  auto call = std::make_shared<SentCall>();
+  call->work = [&] {
+    setLastError(kErrorSuccess);
+    result = body();
+    error = getLastError();
+  };
+  target->sent.push_back(call);
+  target->arrived.notify_all();
+  d.sentChanged.notify_all();
+  std::shared_ptr<ThreadQueue> own = currentQueueLocked(d);
+  while (!call->done) {
+    serveSentLocked(d, *own);
+    if (!call->done) d.sentChanged.wait(lock);
+  }
+  if (!call->ran) return failWith(failure, kErrorInvalidWindowHandle);
+  if (error != kErrorSuccess) setLastError(error);
+  return result;
 }
 
 bool inRange(uint32_t message, uint32_t first, uint32_t last) {
@@ -189,6 +258,7 @@ bool queueMessageLocked(ThreadQueue& queue, const Message& message, bool first) 
 constexpr int kNothingYet = 2;
 int retrieveLocked(Desktop& d, ThreadQueue& queue, Message* message, WindowHandle filter, uint32_t first,
                    uint32_t last, bool remove) {
+  serveSentLocked(d, queue);
   if (filter != 0) {
     const WindowData* window = findWindow(d, filter);
     if (!window || window->threadId != queue.threadId) return failWith(-1, kErrorInvalidWindowHandle);
@@ -301,25 +371,33 @@ bool setWindowText(WindowHandle window, const char16_t* text) {
 
 int getWindowText(WindowHandle window, char16_t* buffer, int count) {
   if (!buffer || count <= 0) return 0;
-  Desktop& d = desktop();
-  std::lock_guard lock(d.mutex);
-  const WindowData* data = findWindow(d, window);
-  if (!data) {
-    buffer[0] = 0;
-    return failWith(0, kErrorInvalidWindowHandle);
-  }
-  size_t copied = std::min(data->title.size(), static_cast<size_t>(count) - 1);
-  std::copy_n(data->title.data(), copied, buffer);
-  buffer[copied] = 0;
-  return static_cast<int>(copied);
+  return guarded<int>(0, [&]() -> int {
+    Desktop& d = desktop();
+    std::unique_lock lock(d.mutex);
+    return sendToWindowThread(d, lock, window, 0, [&]() -> int {
+      const WindowData* data = findWindow(d, window);
+      if (!data) {
+        buffer[0] = 0;
+        return failWith(0, kErrorInvalidWindowHandle);
+      }
+      size_t copied = std::min(data->title.size(), static_cast<size_t>(count) - 1);
+      std::copy_n(data->title.data(), copied, buffer);
+      buffer[copied] = 0;
+      return static_cast<int>(copied);
+    });
+  });
 }
 
 int getWindowTextLength(WindowHandle window) {
-  Desktop& d = desktop();
-  std::lock_guard lock(d.mutex);
-  const WindowData* data = findWindow(d, window);
-  if (!data) return failWith(0, kErrorInvalidWindowHandle);
-  return static_cast<int>(std::min<size_t>(data->title.size(), INT32_MAX));
+  return guarded<int>(0, [&]() -> int {
+    Desktop& d = desktop();
+    std::unique_lock lock(d.mutex);
+    return sendToWindowThread(d, lock, window, 0, [&]() -> int {
+      const WindowData* data = findWindow(d, window);
+      if (!data) return failWith(0, kErrorInvalidWindowHandle);
+      return static_cast<int>(std::min<size_t>(data->title.size(), INT32_MAX));
+    });
+  });
 }
 
 int32_t getWindowLong(WindowHandle window, int index) {
@@ -340,18 +418,22 @@ WindowHandle getParent(WindowHandle window) {
 }
 
 WindowHandle setParent(WindowHandle child, WindowHandle newParent) {
-  Desktop& d = desktop();
-  std::lock_guard lock(d.mutex);
-  WindowData* data = findWindow(d, child);
-  if (!data || (newParent != 0 && !findWindow(d, newParent)))
-    return failWith<WindowHandle>(0, kErrorInvalidWindowHandle);
-  if (newParent == kDesktopWindow) newParent = 0;
-  if (child == kDesktopWindow || newParent == child || (newParent != 0 && isUnder(d, child, newParent)))
-    return failWith<WindowHandle>(0, kErrorInvalidParameter);
-  WindowHandle previous = data->parent != 0 ? data->parent : kDesktopWindow;
-  data->parent = newParent;
-  if (newParent != 0) data->owner = 0;
-  return previous;
+  return guarded<WindowHandle>(0, [&]() -> WindowHandle {
+    Desktop& d = desktop();
+    std::unique_lock lock(d.mutex);
+    return sendToWindowThread(d, lock, child, WindowHandle{0}, [&]() -> WindowHandle {
+      WindowData* data = findWindow(d, child);
+      if (!data || (newParent != 0 && !findWindow(d, newParent)))
+        return failWith<WindowHandle>(0, kErrorInvalidWindowHandle);
+      WindowHandle parent = newParent == kDesktopWindow ? 0 : newParent;
+      if (child == kDesktopWindow || parent == child || (parent != 0 && isUnder(d, child, parent)))
+        return failWith<WindowHandle>(0, kErrorInvalidParameter);
+      WindowHandle previous = data->parent != 0 ? data->parent : kDesktopWindow;
+      data->parent = parent;
+      if (parent != 0) data->owner = 0;
+      return previous;
+    });
+  });
 }
 
 bool isChild(WindowHandle parent, WindowHandle window) {
@@ -361,13 +443,17 @@ bool isChild(WindowHandle parent, WindowHandle window) {
 }
 
 bool enableWindow(WindowHandle window, bool enable) {
-  Desktop& d = desktop();
-  std::lock_guard lock(d.mutex);
-  WindowData* data = findWindow(d, window);
-  if (!data) return failWith(false, kErrorInvalidWindowHandle);
-  bool wasDisabled = (data->style & kWsDisabled) != 0;
-  data->style = enable ? data->style & ~kWsDisabled : data->style | kWsDisabled;
-  return wasDisabled;
+  return guarded<bool>(false, [&]() -> bool {
+    Desktop& d = desktop();
+    std::unique_lock lock(d.mutex);
+    return sendToWindowThread(d, lock, window, false, [&]() -> bool {
+      WindowData* data = findWindow(d, window);
+      if (!data) return failWith(false, kErrorInvalidWindowHandle);
+      bool wasDisabled = (data->style & kWsDisabled) != 0;
+      data->style = enable ? data->style & ~kWsDisabled : data->style | kWsDisabled;
+      return wasDisabled;
+    });
+  });
 }
 
 bool isWindowEnabled(WindowHandle window) {
@@ -529,6 +615,13 @@ std::size_t queuedMessageCount(uint32_t threadId) {
   std::lock_guard lock(d.mutex);
   std::shared_ptr<ThreadQueue> queue = queueOfLocked(d, threadId);
   return queue ? queue->messages.size() : 0;
+}
+
+std::size_t sentMessageCount(uint32_t threadId) {
+  Desktop& d = desktop();
+  std::lock_guard lock(d.mutex);
+  std::shared_ptr<ThreadQueue> queue = queueOfLocked(d, threadId);
+  return queue ? queue->sent.size() : 0;
 }
 
 void waitUntilWaitingForMessage(uint32_t threadId) {

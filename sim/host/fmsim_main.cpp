@@ -1,16 +1,20 @@
 // fmsim: a simulated FileMaker that loads a plug-in module and evaluates calculations with it.
 // Standard output carries results only; the module's console output goes to standard error with --log
 // and nowhere otherwise; fmsim's own diagnostics go to standard error.
+#include <algorithm>
+#include <atomic>
 #include <cctype>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <functional>
 #include <iostream>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <vector>
 
 #include "fmsim/calculation.h"
@@ -36,6 +40,10 @@ constexpr char kUsage[] =
     "                     number and 'N passed, N failed'; exit status 1 on any failure\n"
     "  --repeat N         evaluate each calculation N times and report evaluations per second on\n"
     "                     standard error (with a progress line on a terminal)\n"
+    "  --threads N        evaluate each calculation on N host threads at once, as FileMaker Server\n"
+    "                     does, each thread with its own environment and --repeat times; every\n"
+    "                     answer is compared with one evaluated first on FileMaker's thread, and the\n"
+    "                     wrong answers and calls on dead objects are counted on standard error\n"
     "  --plugin FILE      the plug-in module to load (default: the example plug-in)\n"
     "  --no-plugin        run the calculation engine alone, without a plug-in\n"
     "  --info             print the plug-in's name (128), help line (129) and options (131)\n"
@@ -45,6 +53,10 @@ constexpr char kUsage[] =
     "  --documents DIR    the user's documents folder; the log goes to DIR/KvtPlugin Logs\n"
     "  --common-appdata DIR\n"
     "                     the shared application-data folder (marker files in DIR/Kvantrel)\n"
+    "  --reenter EXPRESSION\n"
+    "                     evaluate EXPRESSION from FileMaker's window procedure at every timer\n"
+    "                     message while a plug-in pumps FileMaker's messages (besides the idle call\n"
+    "                     FileMaker makes then); the count and the failures go to standard error\n"
     "  --app-type NAME    FMPro (default), FMAdvanced, Runtime, Server, WPE, Mobile, or a type code\n"
     "  --java-home DIR    the Java runtime to register (default: the JDK fmsim was built with)\n"
     "  --no-java          register no Java runtime\n"
@@ -54,13 +66,17 @@ constexpr char kUsage[] =
     "  --help             this text\n"
     "\n"
     "FileMaker's main window, \"FileMaker Pro - Untitled\", is in front; while a plug-in runs a message\n"
-    "loop on FileMaker's thread it receives a timer message every 5 ms. Script starts are printed on\n"
+    "loop on FileMaker's thread it receives a timer message every 5 ms, at which FileMaker gives the\n"
+    "plug-in idle time, as it does while a plug-in pumps its messages. Script starts are printed on\n"
     "standard error as 'script: FILE / SCRIPT (PARAMETER)'.\n"
     "\n"
     "On Windows, fmsim.exe runs beside FMWrapper.dll and the plug-in reads the machine's own registry:\n"
     "--documents, --common-appdata, --java-home, --no-java and --registry are for Linux only.\n"
     "\n"
     "Exit status: 0 when every calculation succeeded, 1 when one failed, 2 for a usage or set-up error.\n";
+
+// More would only measure the machine's scheduler.
+constexpr unsigned long kMaxHostThreads = 64;
 
 struct Options {
   std::vector<std::string> expressions;
@@ -75,6 +91,8 @@ struct Options {
   bool highPlacement = false;
   std::optional<std::string> checkFile;
   uint64_t repeat = 1;
+  unsigned threads = 1;
+  std::optional<std::string> reenter;
 };
 
 struct AppTypeName {
@@ -161,6 +179,17 @@ std::optional<int> parseOptions(int argc, char** argv, Options& options) {
       unsigned long long count = std::strtoull(text.c_str(), &end, 10);
       if (text.empty() || *end != '\0' || count == 0) return usageError("--repeat needs a positive count");
       options.repeat = count;
+    } else if (arg == "--threads") {
+      if (!value(text)) return usageError("--threads needs a count");
+      char* end = nullptr;
+      unsigned long count = std::strtoul(text.c_str(), &end, 10);
+      if (text.empty() || *end != '\0' || count == 0 || count > kMaxHostThreads) {
+        return usageError("--threads needs a count from 1 to " + std::to_string(kMaxHostThreads));
+      }
+      options.threads = static_cast<unsigned>(count);
+    } else if (arg == "--reenter") {
+      if (!value(text)) return usageError("--reenter needs an expression");
+      options.reenter = text;
     } else if (arg == "--no-java") {
       options.desktop.noJava = true;
     } else if (arg == "--registry") {
@@ -192,14 +221,57 @@ void printLine(std::FILE* out, const std::string& text) {
   std::fflush(out);
 }
 
-// Evaluates calculations as FileMaker would: one at a time, with idle time for the plug-in after each.
+// What one of FileMaker Server's threads does: evaluates the calculation `repeat` times in an environment
+// of its own and counts the answers that differ from the expected one.
+struct HostThreadRun {
+  uint64_t wrong = 0;
+  std::optional<fmsim::EvaluationResult> firstWrong;
+};
+
+HostThreadRun runHostThread(const std::string& expression, const fmsim::EvaluationResult& expected,
+                            uint64_t repeat) {
+  HostThreadRun run;
+  FmxExprEnv* env = fmsim::makeExprEnv();
+  fmsim::fmsimCurrentEnvironment(env);
+  for (uint64_t i = 0; i < repeat; ++i) {
+    fmsim::EvaluationResult result = fmsim::evaluate(expression, env);
+    if (result.code != expected.code || result.text != expected.text) {
+      if (run.wrong++ == 0) run.firstWrong = std::move(result);
+    }
+  }
+  fmsim::deleteExprEnv(env);
+  return run;
+}
+
+std::string describeResult(const fmsim::EvaluationResult& result) {
+  std::string text;
+  if (result.code == 0) {
+    text.append(1, '"').append(printable(result.text)).append(1, '"');
+  } else {
+    text.append("error ").append(std::to_string(result.code)).append(" (").append(result.message).append(")");
+  }
+  return text;
+}
+
+// Evaluates calculations as FileMaker would: one at a time, with idle time for the plug-in after each;
+// or, with several host threads, as FileMaker Server does.
 class Calculator {
  public:
-  Calculator(fmsim::HostDriver& host, bool started, std::FILE* results, uint64_t repeat)
-      : host_(host), started_(started), results_(results), repeat_(repeat) {}
+  Calculator(fmsim::HostDriver& host, fmsim::FileMakerWindow& window, bool started, std::FILE* results,
+             uint64_t repeat, unsigned threads)
+      : host_(host),
+        window_(window),
+        started_(started),
+        results_(results),
+        repeat_(repeat),
+        threads_(threads) {}
 
-  // Evaluates `repeat` times and returns the last result.
+  // Whether any evaluation on the host threads gave a wrong answer or called the host on a dead object.
+  bool threadsFailed() const { return threadsFailed_; }
+
+  // Evaluates `repeat` times (on each host thread) and returns the last result of FileMaker's thread.
   fmsim::EvaluationResult evaluate(const std::string& expression) {
+    if (threads_ > 1) return evaluateOnHostThreads(expression);
     const bool progress = repeat_ > 1 && fmsim::isTerminal(stderr);
     const auto begin = std::chrono::steady_clock::now();
     fmsim::EvaluationResult result;
@@ -221,6 +293,58 @@ class Calculator {
     return result;
   }
 
+  // The expected answer comes from FileMaker's thread first; then every host thread evaluates at once.
+  fmsim::EvaluationResult evaluateOnHostThreads(const std::string& expression) {
+    fmsim::EvaluationResult expected = fmsim::evaluate(expression);
+    if (started_) host_.idle();
+    const size_t reportsBefore = fmsim::deadObjectReports().size();
+    std::vector<HostThreadRun> runs(threads_);
+    const auto begin = std::chrono::steady_clock::now();
+    {
+      // FileMaker's thread keeps serving its window meanwhile: a plug-in function that reads or changes
+      // FileMaker's window from a host thread waits for this thread to pump, as on Windows.
+      std::atomic<unsigned> finished{0};
+      std::vector<std::thread> hostThreads;
+      for (unsigned t = 0; t < threads_; ++t) {
+        hostThreads.emplace_back([&, t] {
+          runs[t] = runHostThread(expression, expected, repeat_);
+          finished.fetch_add(1);
+          window_.wake();
+        });
+      }
+      window_.serveUntil([&] { return finished.load() == threads_; });
+      for (std::thread& thread : hostThreads) thread.join();
+    }
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
+    if (started_) host_.idle();
+
+    uint64_t wrong = 0;
+    const fmsim::EvaluationResult* firstWrong = nullptr;
+    for (const HostThreadRun& run : runs) {
+      wrong += run.wrong;
+      if (firstWrong == nullptr && run.firstWrong) firstWrong = &*run.firstWrong;
+    }
+    const std::vector<fmsim::DeadObjectReport> reports = fmsim::deadObjectReports();
+    const size_t deadCalls = reports.size() - std::min(reports.size(), reportsBefore);
+    const uint64_t total = repeat_ * threads_;
+    std::fprintf(stderr,
+                 "%u threads, %llu evaluations in %.3f s: %.0f per second, %llu wrong, %zu on dead objects\n",
+                 threads_, static_cast<unsigned long long>(total), seconds,
+                 seconds > 0 ? static_cast<double>(total) / seconds : 0.0,
+                 static_cast<unsigned long long>(wrong), deadCalls);
+    if (firstWrong != nullptr) {
+      std::fprintf(stderr, "wrong answer to %s: expected %s, got %s\n", expression.c_str(),
+                   describeResult(expected).c_str(), describeResult(*firstWrong).c_str());
+    }
+    if (deadCalls > 0) {
+      const fmsim::DeadObjectReport& report = reports[reportsBefore];
+      std::fprintf(stderr, "dead object: %s on %p: %s\n", report.operation.c_str(), report.address,
+                   report.reason.c_str());
+    }
+    if (wrong > 0 || deadCalls > 0) threadsFailed_ = true;
+    return expected;
+  }
+
   // Evaluates and prints the result, or the error on standard error; false on an error.
   bool run(const std::string& expression) {
     fmsim::EvaluationResult result = evaluate(expression);
@@ -234,9 +358,12 @@ class Calculator {
 
  private:
   fmsim::HostDriver& host_;
+  fmsim::FileMakerWindow& window_;
   bool started_;
   std::FILE* results_;
   uint64_t repeat_;
+  unsigned threads_;
+  bool threadsFailed_ = false;
 };
 
 std::string trimmed(const std::string& text) {
@@ -364,7 +491,24 @@ int main(int argc, char** argv) {
     }
   }
 
-  Calculator calculator(host, started, results, options.repeat);
+  // While a plug-in pumps FileMaker's messages, FileMaker gives it idle time and, on request, evaluates a
+  // calculation from its window procedure.
+  uint64_t reentered = 0;
+  uint64_t reentryFailures = 0;
+  if (started) {
+    mainWindow.setReentry([&] {
+      host.idle();
+      if (!options.reenter) return;
+      ++reentered;
+      fmsim::EvaluationResult result = fmsim::evaluate(*options.reenter);
+      if (result.code != 0 && reentryFailures++ == 0) {
+        std::fprintf(stderr, "fmsim: re-entering calculation failed: error %d: %s\n", result.code,
+                     result.message.c_str());
+      }
+    });
+  }
+
+  Calculator calculator(host, mainWindow, started, results, options.repeat, options.threads);
   int status = 0;
   for (const std::string& expression : options.expressions) {
     if (!calculator.run(expression)) status = 1;
@@ -374,6 +518,14 @@ int main(int argc, char** argv) {
     if (checked != 0) status = checked;
   }
   if (interactive && runInteractive(calculator) != 0) status = 1;
+  if (calculator.threadsFailed()) status = 1;
+  mainWindow.setReentry(nullptr);
+  if (options.reenter) {
+    std::fprintf(stderr, "fmsim: FileMaker's window procedure evaluated %s %llu times, %llu failed\n",
+                 options.reenter->c_str(), static_cast<unsigned long long>(reentered),
+                 static_cast<unsigned long long>(reentryFailures));
+    if (reentryFailures > 0) status = 1;
+  }
 
   if (started) host.shutdown();
   std::fflush(results);

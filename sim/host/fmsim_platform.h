@@ -5,6 +5,7 @@
 #define FMSIM_FMSIM_PLATFORM_H
 
 #include <cstdio>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -34,13 +35,22 @@ bool isTerminal(std::FILE* stream);
 
 // FileMaker's main window: titled "FileMaker Pro - <file>", in front, owned by the thread that makes it,
 // counting the messages it handles; while that thread runs a message loop it receives a WM_TIMER every
-// few milliseconds, as from FileMaker's own timers. Made and ended on FileMaker's thread.
+// few milliseconds, as from FileMaker's own timers, and at each FileMaker may re-enter the plug-in.
+// Made, used and ended on FileMaker's thread; wake() may be called from any thread.
 class FileMakerWindow {
  public:
   FileMakerWindow();
   ~FileMakerWindow();
   FileMakerWindow(const FileMakerWindow&) = delete;
   FileMakerWindow& operator=(const FileMakerWindow&) = delete;
+
+  // What FileMaker does at a timer message, as it does while a plug-in pumps its messages (idle time, a
+  // calculation); empty: nothing. Never re-entered from inside itself.
+  void setReentry(std::function<void()> reentry);
+  // Runs FileMaker's thread's message loop (serving what other threads send to its windows, as they
+  // wait for it) until `finished()` holds; another thread calls wake() after it may have changed.
+  void serveUntil(const std::function<bool()>& finished);
+  void wake();
 
   struct State;
 

@@ -7,6 +7,7 @@
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
+#include <functional>
 #include <thread>
 
 #include "fmsim/calculation.h"
@@ -96,19 +97,43 @@ struct FileMakerWindow::State {
   std::atomic<bool> stopping{false};
   std::atomic<bool> timerDone{false};
   std::thread timer;
+  // Used on FileMaker's thread only.
+  std::function<void()> reentry;
+  bool reentering = false;
 };
 
 FileMakerWindow::FileMakerWindow() : state_(std::make_unique<State>()) {
   State* state = state_.get();
   simdesktop::WindowOptions options;
   options.title = u"FileMaker Pro - " + utf8ToUtf16(hostContext().fileName);
-  options.procedure = [state](simdesktop::WindowHandle, uint32_t, uintptr_t, intptr_t) -> intptr_t {
+  options.procedure = [state](simdesktop::WindowHandle, uint32_t message, uintptr_t, intptr_t) -> intptr_t {
     state->handled.fetch_add(1);
+    if (message == State::kWmTimer && state->reentry && !state->reentering) {
+      state->reentering = true;
+      state->reentry();
+      state->reentering = false;
+    }
     return 0;
   };
   state->window = simdesktop::createWindow(options);
   simdesktop::setForegroundWindow(state->window);
   state->timer = std::thread([state] { state->postTimers(); });
+}
+
+void FileMakerWindow::setReentry(std::function<void()> reentry) {
+  state_->reentry = std::move(reentry);
+}
+
+void FileMakerWindow::serveUntil(const std::function<bool()>& finished) {
+  while (!finished()) {
+    simdesktop::Message message;
+    if (simdesktop::getMessage(&message, 0, 0, 0) <= 0) return;
+    simdesktop::dispatchMessage(&message);
+  }
+}
+
+void FileMakerWindow::wake() {
+  simdesktop::postMessage(state_->window, simdesktop::kWmNull, 0, 0);
 }
 
 // The timer thread waits until this thread waits for a message, so this thread waits once more to let

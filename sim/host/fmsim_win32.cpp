@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <cstdio>
+#include <functional>
 #include <string>
 
 #include "fmsim/calculation.h"
@@ -100,13 +101,40 @@ bool isTerminal(std::FILE* stream) {
 struct FileMakerWindow::State {
   static LRESULT CALLBACK procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     auto* state = reinterpret_cast<State*>(GetWindowLongPtrW(window, GWLP_USERDATA));
-    if (state != nullptr) ++state->handled;
+    if (state != nullptr) {
+      ++state->handled;
+      if (message == WM_TIMER && state->reentry && !state->reentering) {
+        state->reentering = true;
+        state->reentry();
+        state->reentering = false;
+        return 0;
+      }
+    }
     return DefWindowProcW(window, message, wParam, lParam);
   }
 
   HWND window = nullptr;
   unsigned long long handled = 0;
+  std::function<void()> reentry;
+  bool reentering = false;
 };
+
+void FileMakerWindow::setReentry(std::function<void()> reentry) {
+  state_->reentry = std::move(reentry);
+}
+
+void FileMakerWindow::serveUntil(const std::function<bool()>& finished) {
+  while (!finished()) {
+    MSG message;
+    if (GetMessageW(&message, nullptr, 0, 0) <= 0) return;
+    TranslateMessage(&message);
+    DispatchMessageW(&message);
+  }
+}
+
+void FileMakerWindow::wake() {
+  if (state_->window != nullptr) PostMessageW(state_->window, WM_NULL, 0, 0);
+}
 
 FileMakerWindow::FileMakerWindow() : state_(std::make_unique<State>()) {
   WNDCLASSW windowClass{};

@@ -39,7 +39,10 @@ void HostDriver::prepare(uint8_t selector, uint8_t callParameter, bool unsafeCal
 
 const ExternCallRecord& HostDriver::call(uint8_t selector, uint8_t callParameter, bool unsafeCalls) {
   prepare(selector, callParameter, unsafeCalls);
-  if (entry_ != nullptr) entry_(&record_);
+  if (entry_ != nullptr) {
+    PluginCallMark hostCall;
+    entry_(&record_);
+  }
   return record_;
 }
 
@@ -48,7 +51,10 @@ std::u16string HostDriver::getString(uint8_t id, uint32_t capacity) {
   prepare(kFmxSelectorGetString, id, false);
   record_.bufferCapacity = capacity;
   record_.result = reinterpret_cast<uintptr_t>(buffer.data());
-  if (entry_ != nullptr) entry_(&record_);
+  if (entry_ != nullptr) {
+    PluginCallMark hostCall;
+    entry_(&record_);
+  }
   // The module writes at most `capacity` units, the terminator included.
   buffer[capacity] = u'\0';
   return std::u16string(buffer.data());
@@ -73,6 +79,7 @@ void HostDriver::shutdown(bool unsafeCalls) {
 
 int16_t FMX_CALL HostDriver::startScript(const FmxText* fileName, const FmxText* scriptName, int32_t control,
                                          const FmxData* parameter) {
+  checkPluginThread("script start", scriptName);
   HostDriver* driver = activeDriver;
   if (driver == nullptr || fileName == nullptr || scriptName == nullptr) return kScriptMissing;
   ScriptStart start;
@@ -80,6 +87,7 @@ int16_t FMX_CALL HostDriver::startScript(const FmxText* fileName, const FmxText*
   start.script = textUnits(scriptName);
   start.control = control;
   if (parameter != nullptr) start.parameter = utf8ToUtf16(displayText(parameter));
+  std::lock_guard<std::mutex> lock(driver->scriptMutex_);
   driver->scriptStarts_.push_back(start);
   return driver->scriptHandler_ ? driver->scriptHandler_(start) : 0;
 }

@@ -12,8 +12,8 @@
 #include "archive/attached_jar.h"
 #include "archive_test_env.h"
 #include "fmx/fmx_extern.h"
-#include "host/host_session.h"
 #include "platform/platform.h"
+#include "session/host_session.h"
 
 namespace xplug {
 namespace {

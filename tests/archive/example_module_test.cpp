@@ -9,7 +9,7 @@
 #include "archive/plugin_manifest.h"
 #include "archive_test_env.h"
 #include "fmx/fmx_extern.h"
-#include "host/host_session.h"
+#include "session/host_session.h"
 
 namespace xplug {
 namespace {

@@ -6,9 +6,9 @@
 #include <string>
 
 #include "host/entry.h"
-#include "host/host_session.h"
 #include "host_test_env.h"
 #include "log/plugin_log.h"
+#include "session/host_session.h"
 
 namespace xplug {
 namespace {
@@ -33,7 +33,7 @@ TEST_P(IgnoredSelector, ChangesNothingAndLogsNothing) {
   EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
 
   EXPECT_EQ(std::memcmp(&before, &record, sizeof(record)), 0);
-  EXPECT_EQ(currentCallRecord, &record);
+  EXPECT_EQ(currentCallRecord.load(), &record);
   EXPECT_EQ(hostSession.appType, sessionBefore.appType);
   EXPECT_EQ(hostSession.appTypeName, sessionBefore.appTypeName);
   EXPECT_EQ(hostSession.pluginName, sessionBefore.pluginName);
@@ -45,7 +45,7 @@ TEST_F(Dispatch, NullRecordIsIgnored) {
   ExternCallRecord record = test::makeRecord(2);
   FMExternCallProc(&record);
   FMExternCallProc(nullptr);
-  EXPECT_EQ(currentCallRecord, &record);
+  EXPECT_EQ(currentCallRecord.load(), &record);
 }
 
 TEST_F(Dispatch, IdleIsGatedByUnsafeCallsAndTheServerHost) {
@@ -60,7 +60,7 @@ TEST_F(Dispatch, IdleIsGatedByUnsafeCallsAndTheServerHost) {
   testing::internal::CaptureStdout();
   FMExternCallProc(&record);
   EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
-  EXPECT_EQ(currentCallRecord, &record);
+  EXPECT_EQ(currentCallRecord.load(), &record);
 }
 
 // Without a Java runtime in the simulated registry no VM can start, so start-up answers do-not-enable;

@@ -7,8 +7,8 @@
 #include <string>
 
 #include "host/entry.h"
-#include "host/host_session.h"
 #include "host_test_env.h"
+#include "session/host_session.h"
 
 namespace xplug {
 namespace {

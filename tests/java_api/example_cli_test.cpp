@@ -120,5 +120,33 @@ TEST_F(JavaApiExampleCommand, ListsTheRegisteredFunctionsWithTheirPrototypes) {
             "XPEx_WindowTitle\tXPEx_WindowTitle\n");
 }
 
+// FileMaker Server calls plug-in functions from several threads at once: every thread's calls keep their
+// own objects, so each of the many answers is right and no object dies under a call still using it.
+TEST_F(JavaApiExampleCommand, FourHostThreadsGetOnlyRightAnswers) {
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {"XPEx_Echo(\"héllo\")", "héllo"},
+      {"XPEx_Reverse(\"abcdef\")", "fedcba"},
+      {"XPEx_ContainerInfo(XPEx_MakeContainer(\"data\"; \"FILE\"))", "FILE:4"},
+      // Nested calls on every thread: Java evaluates, the expression calls Java again.
+      {"XPEx_Eval(\"XPEx_Reverse(\\\"xy\\\") & XPEx_Echo(1)\")", "yx1"},
+  };
+  std::vector<std::string> arguments = {"--app-type", "Server", "--threads", "4", "--repeat", "2500"};
+  std::string expected;
+  for (const auto& [expression, result] : cases) {
+    arguments.insert(arguments.end(), {"-e", expression});
+    expected += result + "\n";
+  }
+  CommandResult run = fmsim(arguments);
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.out, expected);
+  auto occurrences = [&](const std::string& piece) {
+    size_t found = 0;
+    for (size_t at = run.err.find(piece); at != std::string::npos; at = run.err.find(piece, at + 1)) ++found;
+    return found;
+  };
+  EXPECT_EQ(occurrences("4 threads, 10000 evaluations in "), cases.size()) << run.err;
+  EXPECT_EQ(occurrences(" per second, 0 wrong, 0 on dead objects\n"), cases.size()) << run.err;
+}
+
 }  // namespace
 }  // namespace xplug::testing

@@ -38,7 +38,7 @@ int16_t PluginRelay::call(const std::u16string& name, const std::vector<FmxData*
   for (const fmsim::RegisteredFunction& function : fmsim::registeredFunctions()) {
     if (function.name == name) {
       FmxDataVect* vector = fmsim::makeDataVect(parameters);
-      int16_t code = function.callback(function.functionId, env_, vector, result);
+      int16_t code = fmsim::callFunction(function, env_, vector, result);
       fmsim::deleteDataVect(vector);
       return code;
     }

@@ -10,9 +10,9 @@
 #include <sstream>
 
 #include "fmsim/desktop_setup.h"
-#include "host/host_session.h"
 #include "jvm/jvm_session.h"
 #include "log/plugin_log.h"
+#include "session/host_session.h"
 #include "simdesktop/registry.h"
 #include "simdesktop/user_interface.h"
 #include "testsupport/test_folder.h"

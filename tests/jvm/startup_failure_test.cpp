@@ -8,10 +8,10 @@
 #include <vector>
 
 #include "fmx/fmx_extern.h"
-#include "host/host_session.h"
 #include "host/lifecycle.h"
 #include "jvm/jvm_session.h"
 #include "jvm_test_env.h"
+#include "session/host_session.h"
 #include "simdesktop/user_interface.h"
 
 namespace xplug {

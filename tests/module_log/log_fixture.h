@@ -13,9 +13,9 @@
 #include <string>
 #include <vector>
 
-#include "host/host_session.h"
 #include "log/log_testing.h"
 #include "log/plugin_log.h"
+#include "session/host_session.h"
 #include "simdesktop/desktop.h"
 #include "testsupport/read_file.h"
 #include "testsupport/test_folder.h"

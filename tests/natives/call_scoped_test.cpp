@@ -7,9 +7,9 @@
 #include <new>
 
 #include "fmsim/test_support.h"
+#include "natives/values/call_scope.h"
 #include "natives/values/call_scoped_objects.h"
 #include "natives/values/host_objects.h"
-#include "relay/call_scope.h"
 
 extern "C" jint JNICALL Java_com_kelvo_xplug_types_FMCharacterStyle_jni_1getColor(JNIEnv*, jobject, jlong);
 
@@ -29,10 +29,7 @@ class CallScopedCreation : public ::testing::Test {
     EXPECT_TRUE(fmsim::deadObjectReports().empty());
   }
 
-  static std::size_t listed() {
-    CallScopeMark mark = markCallScope();
-    return mark.texts + mark.binaryData + mark.data + mark.characterStyles;
-  }
+  static std::size_t listed() { return callScopeCounts().total(); }
 
   int64_t baseline_ = 0;
 };
@@ -40,11 +37,11 @@ class CallScopedCreation : public ::testing::Test {
 TEST_F(CallScopedCreation, ANewObjectIsListedBeforeItIsReturned) {
   FmxText* text = createCallScopedText();
   ASSERT_NE(text, nullptr);
-  EXPECT_EQ(markCallScope().texts, 1u);
+  EXPECT_EQ(callScopeCounts().texts, 1u);
   EXPECT_EQ(fmsim::liveCount(fmsim::ObjectKind::Text), 1);
   FmxBinaryData* binary = createCallScopedBinaryData();
   EXPECT_NE(createCallScopedBinaryCopy(binary), nullptr);
-  EXPECT_EQ(markCallScope().binaryData, 2u);
+  EXPECT_EQ(callScopeCounts().binaryData, 2u);
 }
 
 TEST_F(CallScopedCreation, AFailedCreationIsNeitherListedNorReturned) {

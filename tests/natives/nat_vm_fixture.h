@@ -61,7 +61,7 @@ class NatVmTest : public xplug::testing::VmMachineTest {
     FmxDataVect* vector = fmsim::makeDataVect(parameters);
     FmxExprEnv* env = fmsim::makeExprEnv();
     outcome.result = fmsim::makeEmptyData();
-    outcome.code = function->callback(function->functionId, env, vector, outcome.result);
+    outcome.code = fmsim::callFunction(*function, env, vector, outcome.result);
     fmsim::deleteExprEnv(env);
     fmsim::deleteDataVect(vector);
     return outcome;

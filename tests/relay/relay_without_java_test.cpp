@@ -6,8 +6,8 @@
 #include "fmsim/test_support.h"
 #include "fmsim/values.h"
 #include "host_test_env.h"
+#include "natives/values/call_scope.h"
 #include "natives/values/host_objects.h"
-#include "relay/call_scope.h"
 #include "relay/function_relay.h"
 
 namespace xplug {
@@ -29,8 +29,7 @@ TEST(RelayWithoutJava, ReturnsAnErrorCodeAndStillReleasesTheCallScope) {
   fmsim::deleteExprEnv(env);
   fmsim::deleteDataVect(parameters);
 
-  CallScopeMark mark = markCallScope();
-  EXPECT_EQ(mark.texts + mark.data, 0u);
+  EXPECT_EQ(callScopeCounts().total(), 0u);
   EXPECT_EQ(fmsim::totalLiveCount(), baseline);
   EXPECT_TRUE(fmsim::deadObjectReports().empty());
 }

@@ -85,10 +85,17 @@ TEST_F(ServiceNativesTest, FailingCurrentEnvironmentSkipsTheEvaluationButRecords
   expectNothingLeft();
 }
 
-TEST_F(ServiceNativesTest, EvaluationOffFileMakersThreadIsLoggedAndGoesOn) {
+// FileMaker allows evaluations only on the thread it calls the plug-in on: the bridge logs the breach,
+// the simulated host reports it as it reports a dead object, and the evaluation still goes on.
+TEST_F(ServiceNativesTest, EvaluationOffFileMakersThreadIsLoggedReportedAndGoesOn) {
   EXPECT_EQ(run("evalOffThread"), "42");
   EXPECT_EQ(count(logFiles(), "evaluateExpression called from non-FileMaker thread: svc-test-thread"), 1u)
       << logFiles();
+  std::vector<fmsim::DeadObjectReport> reports = fmsim::deadObjectReports();
+  ASSERT_EQ(reports.size(), 1u);
+  EXPECT_EQ(reports[0].operation, "FM_ExprEnv_Evaluate");
+  EXPECT_EQ(reports[0].reason, fmsim::kThreadRuleBreach);
+  fmsim::clearDeadObjectReports();
   expectNothingLeft();
 }
 
@@ -287,6 +294,48 @@ TEST_F(ServiceNativesTest, TaskRunsOnTheEventThreadWhileFileMakersThreadPumps) {
   EXPECT_TRUE(simdesktop::isWindowEnabled(fileMaker.handle));
   EXPECT_EQ(simdesktop::getForegroundWindow(), fileMaker.handle);
   EXPECT_EQ(simdesktop::queuedMessageCount(kFileMakerThreadId), 0u);
+  expectNothingLeft();
+}
+
+// FileMaker re-enters the plug-in while it pumps FileMaker's messages: the window procedure makes an idle
+// call (Java evaluates there, making objects of its own) and a nested plug-in call, while the task's
+// thread holds values it made outside any call. The re-entering calls delete only their own objects:
+// the task's values survive them and go with the end of the call that ran the task.
+TEST_F(ServiceNativesTest, ReenteringCallsWhileATaskRunsLeaveTheTasksValuesAlive) {
+  simdesktop::WindowHandle fileMaker = 0;
+  int reentered = 0;
+  std::string nestedAnswer;
+  simdesktop::WindowOptions options;
+  options.title = u"FileMaker Pro - Untitled";
+  options.procedure = [&](simdesktop::WindowHandle, uint32_t message, uintptr_t, intptr_t) -> intptr_t {
+    if (message == simdesktop::kWmNull && reentered++ == 0) {
+      driver_.idle(0);
+      nestedAnswer = fmsim::evaluate("SV_Run(\"nested\")").text;
+    }
+    return 0;
+  };
+  fileMaker = simdesktop::createWindow(options);
+  ASSERT_TRUE(simdesktop::setForegroundWindow(fileMaker));
+  run("evaluateAtIdle", {"SV_Run(\"eval\"; \"6*7\")"});
+  fmsim::clearDeadObjectReports();
+
+  EXPECT_EQ(run("taskValues"), "made by the task and kept|made by the task");
+  EXPECT_EQ(nestedAnswer, "nested");
+  EXPECT_GE(reentered, 1);
+  EXPECT_EQ(run("idleAnswer"), "before|42");
+  expectNothingLeft();
+  simdesktop::destroyWindow(fileMaker);
+}
+
+// The task reads FileMaker's window title and disables the window from the event thread; both wait for
+// FileMaker's thread, which pumps while the task runs, so the task ends and the window comes back.
+TEST_F(ServiceNativesTest, TaskUsingFileMakersWindowFromItsThreadEnds) {
+  RecordingWindow fileMaker;
+  fileMaker.create();
+  ASSERT_TRUE(simdesktop::setForegroundWindow(fileMaker.handle));
+  EXPECT_EQ(run("taskTouchesWindow"), "FileMaker Pro - Untitled");
+  EXPECT_TRUE(simdesktop::isWindowEnabled(fileMaker.handle));
+  EXPECT_EQ(simdesktop::sentMessageCount(kFileMakerThreadId), 0u);
   expectNothingLeft();
 }
 

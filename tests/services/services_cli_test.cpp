@@ -64,5 +64,21 @@ TEST_F(ServicesCommand, WindowTitleAndRunTask) {
   EXPECT_EQ(run.status, 1);
 }
 
+// While XPEx_RunTask pumps FileMaker's messages, FileMaker idles and evaluates a calculation that calls
+// the plug-in again (and Java evaluates once more inside it): every re-entry succeeds, nothing it does
+// disturbs the task, and the JNI checks stay silent.
+TEST_F(ServicesCommand, ReenteringCalculationsWhileATaskPumps) {
+  CommandResult run = fmsim({"--log", "--reenter", "XPEx_Eval(\"XPEx_Reverse(\\\"ab\\\")\") & XPEx_Echo(1)",
+                             "-e", "XPEx_RunTask(200) > 0", "-e", "XPEx_Echo(\"after\")"});
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.out, "1\nafter\n") << run.err;
+  EXPECT_EQ(run.err.find("WARNING"), std::string::npos) << run.err;
+  std::smatch match;
+  ASSERT_TRUE(std::regex_search(
+      run.err, match, std::regex("FileMaker's window procedure evaluated .* ([0-9]+) times, 0 failed\n")))
+      << run.err;
+  EXPECT_GE(std::stoll(match[1].str()), 1) << run.err;
+}
+
 }  // namespace
 }  // namespace xplug::testing

@@ -81,7 +81,7 @@ class SvcVmTest : public xplug::testing::VmMachineTest {
     }
     FmxExprEnv* env = fmsim::makeExprEnv();
     FmxData* result = fmsim::makeEmptyData();
-    int16_t answer = function->callback(function->functionId, env, vector, result);
+    int16_t answer = fmsim::callFunction(*function, env, vector, result);
     if (code != nullptr) {
       *code = answer;
     } else {

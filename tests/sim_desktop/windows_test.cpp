@@ -1,7 +1,9 @@
 // Simulated windows: titles, styles, parents and owners, enabled state, the foreground window, the
-// creating thread, handles with bit 31 set, thread identifiers and per-thread last errors.
+// creating thread, operations sent across threads, handles with bit 31 set, thread identifiers and
+// per-thread last errors.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <future>
 #include <latch>
 #include <string>
@@ -230,6 +232,107 @@ TEST_F(WindowsTest, LastErrorIsPerThreadAndSetByEveryFailingService) {
   EXPECT_EQ(getLastError(), static_cast<uint32_t>(kErrorInsufficientBuffer));
   EXPECT_EQ(multiByteToWideChar(kCodePageUtf8, 0, "a", 1, out, 2), 1);
   EXPECT_EQ(getLastError(), static_cast<uint32_t>(kErrorInsufficientBuffer));  // success leaves it
+}
+
+void waitUntilSent(uint32_t threadId, std::size_t count) {
+  while (sentMessageCount(threadId) != count) std::this_thread::yield();
+}
+
+// GetWindowTextW, EnableWindow and SetParent on another thread's window run on that thread when it pumps,
+// as Windows sends them; the caller waits until then and gets the answer and the last error from there.
+TEST_F(WindowsTest, CrossThreadOperationsWaitUntilTheWindowsThreadPumps) {
+  const uint32_t self = currentThreadId();
+  WindowHandle window = topLevel(u"FileMaker Pro");
+  WindowHandle newParent = topLevel(u"frame");
+  std::atomic<int> finished{0};
+  std::u16string title;
+  bool wasDisabled = true;
+  WindowHandle previousParent = 0;
+  uint32_t errorOfABadParent = 0;
+  std::thread caller([&] {
+    char16_t buffer[32] = {};
+    getWindowText(window, buffer, 32);
+    title = buffer;
+    ++finished;
+    wasDisabled = enableWindow(window, false);
+    ++finished;
+    previousParent = setParent(window, newParent);
+    EXPECT_EQ(setParent(window, window), 0u);
+    errorOfABadParent = getLastError();
+    ++finished;
+  });
+  for (int operation = 0; operation < 3; ++operation) {
+    waitUntilSent(self, 1);
+    EXPECT_EQ(finished.load(), operation) << "an operation finished before its window's thread pumped";
+    Message message;
+    EXPECT_FALSE(peekMessage(&message, 0, 0, 0, true));
+    if (operation == 2) {
+      waitUntilSent(self, 1);
+      EXPECT_FALSE(peekMessage(&message, 0, 0, 0, true));
+    }
+  }
+  caller.join();
+  EXPECT_EQ(title, u"FileMaker Pro");
+  EXPECT_FALSE(wasDisabled);
+  EXPECT_FALSE(isWindowEnabled(window));
+  EXPECT_EQ(previousParent, kDesktopWindow);
+  EXPECT_EQ(getParent(window), newParent);
+  EXPECT_EQ(errorOfABadParent, static_cast<uint32_t>(kErrorInvalidParameter));
+}
+
+// Two threads that send to each other's windows at once both get their answers: a thread waiting in a
+// send serves what is sent to it meanwhile.
+TEST_F(WindowsTest, ThreadsSendingToEachOtherDoNotBlockEachOther) {
+  WindowHandle mine = topLevel(u"mine");
+  const uint32_t self = currentThreadId();
+  std::promise<WindowHandle> made;
+  std::latch bothSending(2);
+  std::u16string seenByOther;
+  std::thread other([&] {
+    WindowHandle theirs = topLevel(u"theirs");
+    made.set_value(theirs);
+    bothSending.arrive_and_wait();
+    char16_t buffer[16] = {};
+    getWindowText(mine, buffer, 16);
+    seenByOther = buffer;
+    EXPECT_TRUE(postThreadMessage(self, kWmUser, 0, 0));
+    // Pumps (serving the test thread's send, if it still waits) until the test thread has its answer.
+    Message message;
+    EXPECT_EQ(getMessage(&message, 0, 0, 0), 1);
+  });
+  const WindowHandle theirs = made.get_future().get();
+  bothSending.arrive_and_wait();
+  char16_t buffer[16] = {};
+  EXPECT_EQ(getWindowText(theirs, buffer, 16), 6);
+  EXPECT_EQ(std::u16string(buffer), u"theirs");
+  // The other thread's send may still wait for this thread: pumping serves it, then its message comes.
+  Message message;
+  EXPECT_EQ(getMessage(&message, 0, 0, 0), 1);
+  EXPECT_EQ(message.message, kWmUser);
+  EXPECT_TRUE(postThreadMessage(getWindowThreadProcessId(theirs, nullptr), kWmUser, 0, 0));
+  other.join();
+  EXPECT_EQ(seenByOther, u"mine");
+}
+
+// A window's thread that ends without pumping answers nothing: the waiting caller gets the failure of a
+// window that is gone.
+TEST_F(WindowsTest, ASendToAThreadThatEndsFails) {
+  std::promise<std::pair<WindowHandle, uint32_t>> made;
+  std::latch ending(1);
+  std::thread owner([&] {
+    made.set_value({topLevel(u"short-lived"), currentThreadId()});
+    ending.wait();
+  });
+  const auto [window, ownerId] = made.get_future().get();
+  std::thread caller([&, window = window] {
+    setLastError(0);
+    EXPECT_FALSE(enableWindow(window, false));
+    EXPECT_EQ(getLastError(), static_cast<uint32_t>(kErrorInvalidWindowHandle));
+  });
+  waitUntilSent(ownerId, 1);
+  ending.count_down();
+  owner.join();
+  caller.join();
 }
 
 }  // namespace

@@ -1,5 +1,8 @@
 // The calculation engine: the language subset, its error codes, and plug-in functions called through
 // their callbacks with parameter-count checks, styles and containers passing through, and nesting.
+#include <thread>
+#include <vector>
+
 #include "fixture.h"
 
 namespace {
@@ -26,6 +29,9 @@ class CalculationTest : public HostTest {
     FM_QuadChar_Delete(pluginId, &fresh());
     return result;
   }
+
+  // The test thread plays the plug-in inside a call FileMaker makes.
+  fmsim::PluginCallMark pluginCall_;
 };
 
 // Joins its parameters' texts with "|" and answers with the function id in front.
@@ -287,6 +293,38 @@ TEST_F(CalculationTest, AResultDeletedDuringTheEvaluationIsNotWritten) {
   FM_Text_Delete(expression, &fresh());
   FM_ExprEnv_Delete(env, &fresh());
   EXPECT_EQ(fmsim::totalLiveCount(), 0);
+}
+
+// FileMaker's thread rules: evaluating is allowed only on a thread FileMaker is calling the plug-in on.
+// A breach is reported like a call on a dead object, and the evaluation still happens.
+TEST_F(CalculationTest, EvaluationOnAThreadFileMakerIsNotCallingIsReported) {
+  registerFunction(u"XP_Eval", 1, 1, 1, evaluateParameter);
+  FmxExprEnv* env = FM_ExprEnv_Constructor1(&fresh());
+  FmxText* expression = text(u"XP_Eval ( \"6 * 7\" )");
+  FmxData* result = FM_Data_Constructor1(&fresh());
+
+  std::thread worker([&] {
+    HostErrorRecord err{1, 0};
+    EXPECT_FALSE(fmsim::pluginCalledOnThisThread());
+    EXPECT_EQ(FM_ExprEnv_Evaluate(env, expression, result, &err), 0);
+    EXPECT_EQ(err.code, 0);
+  });
+  worker.join();
+  EXPECT_EQ(fmsim::displayText(result), "42");
+  std::vector<fmsim::DeadObjectReport> reports = fmsim::deadObjectReports();
+  ASSERT_EQ(reports.size(), 1u) << "the nested evaluation runs inside the engine's call of XP_Eval";
+  EXPECT_EQ(reports[0].operation, "FM_ExprEnv_Evaluate");
+  EXPECT_EQ(reports[0].address, env);
+  EXPECT_EQ(reports[0].reason, fmsim::kThreadRuleBreach);
+
+  // On the test's own thread, inside the call it plays, nothing is reported.
+  fmsim::clearDeadObjectReports();
+  EXPECT_EQ(FM_ExprEnv_Evaluate(env, expression, result, &fresh()), 0);
+  EXPECT_TRUE(fmsim::deadObjectReports().empty());
+
+  FM_Text_Delete(expression, &fresh());
+  FM_Data_Delete(result, &fresh());
+  FM_ExprEnv_Delete(env, &fresh());
 }
 
 }  // namespace

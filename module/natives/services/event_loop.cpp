@@ -75,19 +75,21 @@ JNIEXPORT void JNICALL Java_com_kelvo_xplug_PluginBridge__1pumpOneEvent(JNIEnv* 
   nativeEdge(env, [&] { pumpOneMessage(windowFromJava(window)); });
 }
 
-JNIEXPORT void JNICALL Java_com_kelvo_xplug_PluginBridge__1stopEventLoop(JNIEnv*, jclass, jlong) {
-  stopEventLoop();
+JNIEXPORT void JNICALL Java_com_kelvo_xplug_PluginBridge__1stopEventLoop(JNIEnv* env, jclass, jlong) {
+  nativeEdge(env, [] { stopEventLoop(); });
 }
 
 // Wakes a loop waiting for `window`'s messages, so that it sees a stop made after it began to wait.
-JNIEXPORT jboolean JNICALL Java_com_kelvo_xplug_PluginBridge__1postWakeMessage(JNIEnv*, jclass,
+JNIEXPORT jboolean JNICALL Java_com_kelvo_xplug_PluginBridge__1postWakeMessage(JNIEnv* env, jclass,
                                                                                jlong window) {
-  return platform::postMessage(windowFromJava(window), platform::kWmNull, 0, 0) ? JNI_TRUE : JNI_FALSE;
+  return nativeEdge(env, [&]() -> jboolean {
+    return platform::postMessage(windowFromJava(window), platform::kWmNull, 0, 0) ? JNI_TRUE : JNI_FALSE;
+  });
 }
 
 // The calling thread's count of dispatched messages; a runner takes the difference around its loop.
-JNIEXPORT jlong JNICALL Java_com_kelvo_xplug_PluginBridge__1getHandledMessageCount(JNIEnv*, jclass) {
-  return static_cast<jlong>(handledMessageCount());
+JNIEXPORT jlong JNICALL Java_com_kelvo_xplug_PluginBridge__1getHandledMessageCount(JNIEnv* env, jclass) {
+  return nativeEdge(env, [] { return static_cast<jlong>(handledMessageCount()); });
 }
 
 }  // extern "C"

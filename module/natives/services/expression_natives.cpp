@@ -3,19 +3,18 @@
 // the FM_ operations, and a null string, become Java exceptions at the native edge.
 #include <jni.h>
 
-#include <atomic>
 #include <cstdint>
 #include <string>
 #include <utility>
 
 #include "fmx/fmx_calls.h"
-#include "host/host_session.h"
 #include "log/plugin_log.h"
 #include "natives/jni_declarations.h"
+#include "natives/values/call_scope.h"
 #include "natives/values/host_objects.h"
 #include "natives/values/java_arguments.h"
 #include "natives/values/native_edge.h"
-#include "relay/call_scope.h"
+#include "session/host_session.h"
 
 namespace {
 
@@ -25,8 +24,10 @@ using namespace xplug;
 // FileMaker code of its own.
 constexpr int16_t kNoHostFunction = -1;
 
-// The result of the latest evaluation on any thread; Java fetches it right after its evaluation.
-std::atomic<FmxData*> lastExpressionResult{nullptr};
+// The result of the calling thread's latest evaluation; Java fetches it on the same thread right after
+// evaluating. Per thread, because FileMaker Server evaluates on several threads at once and one thread's
+// fetch must not see another's result.
+thread_local FmxData* lastExpressionResult = nullptr;
 
 TemporaryText textFromJava(JNIEnv* env, jstring string, const char* nullMessage) {
   if (string == nullptr) throw JavaNullArgument(nullMessage);
@@ -76,24 +77,21 @@ int16_t evaluate(JNIEnv* env, jstring expression, jlong environment, jlong envCa
   PendingResult result;
   TemporaryExprEnv ownEnvironment = makeTemporaryExprEnv();
 
+  // A function the expression calls nests a relay in this evaluation, with a call scope of its own: it
+  // deletes only what it made itself, not what Java made before the evaluation.
   int16_t code = 0;
-  {
-    // A function the expression calls nests a relay in this evaluation; it deletes only what it made
-    // itself, not what Java made before the evaluation, also outside any function call.
-    CallScopeFrame nestedCallsOnly;
-    if (useCurrent) {
-      FmxCurrentEnvFunction fill = currentEnvironmentFunction(envCallback);
-      if (fill == nullptr) {
-        logMessage("No current-environment function from FileMaker; the expression is not evaluated\n");
-        code = kNoHostFunction;
-      } else {
-        code = fill(ownEnvironment.get());
-        if (code == 0) code = hostCall(FM_ExprEnv_Evaluate, ownEnvironment.get(), text.get(), result.get());
-      }
+  if (useCurrent) {
+    FmxCurrentEnvFunction fill = currentEnvironmentFunction(envCallback);
+    if (fill == nullptr) {
+      logMessage("No current-environment function from FileMaker; the expression is not evaluated\n");
+      code = kNoHostFunction;
     } else {
-      code = hostCall(FM_ExprEnv_Evaluate, fromObjectHandle<const FmxExprEnv>(environment), text.get(),
-                      result.get());
+      code = fill(ownEnvironment.get());
+      if (code == 0) code = hostCall(FM_ExprEnv_Evaluate, ownEnvironment.get(), text.get(), result.get());
     }
+  } else {
+    code = hostCall(FM_ExprEnv_Evaluate, fromObjectHandle<const FmxExprEnv>(environment), text.get(),
+                    result.get());
   }
   ownEnvironment.deleteNow();
   text.deleteNow();
@@ -102,7 +100,7 @@ int16_t evaluate(JNIEnv* env, jstring expression, jlong environment, jlong envCa
   // and a failed native has deleted it already. An empty result of a failed evaluation is recorded too.
   FmxData* recorded = result.release();
   trackData(recorded);
-  lastExpressionResult.store(recorded);
+  lastExpressionResult = recorded;
   return code;
 }
 
@@ -110,7 +108,7 @@ int16_t triggerScript(JNIEnv* env, jstring fileName, jstring scriptName, jint co
   TemporaryText file = textFromJava(env, fileName, "The file name is null");
   TemporaryText script = textFromJava(env, scriptName, "The script name is null");
   // The start-script function of the latest host call; the one Java passes is not trusted.
-  const ExternCallRecord* record = currentCallRecord;
+  const ExternCallRecord* record = currentCallRecord.load();
   FmxStartScriptFunction startScript = record != nullptr ? record->cStartScript : nullptr;
   int16_t code = kNoHostFunction;
   if (startScript == nullptr) {
@@ -143,8 +141,8 @@ JNIEXPORT jshort JNICALL Java_com_kelvo_xplug_PluginContext__1evaluateExpression
   });
 }
 
-JNIEXPORT jlong JNICALL Java_com_kelvo_xplug_PluginContext__1getExpressionResult(JNIEnv*, jobject) {
-  return toObjectHandle(lastExpressionResult.load());
+JNIEXPORT jlong JNICALL Java_com_kelvo_xplug_PluginContext__1getExpressionResult(JNIEnv* env, jobject) {
+  return nativeEdge(env, [] { return toObjectHandle(lastExpressionResult); });
 }
 
 }  // extern "C"

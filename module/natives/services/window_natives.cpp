@@ -1,5 +1,6 @@
 // The window natives of com.kelvo.xplug.PluginBridge (one platform call each, with the handle
-// conversions of window_handles.h) and FileMaker's front window at the first function call.
+// conversions of window_handles.h, behind the native edge) and FileMaker's front window at the first
+// function call.
 #include <jni.h>
 
 #include <array>
@@ -40,17 +41,17 @@ using namespace xplug;
 
 extern "C" {
 
-JNIEXPORT jlong JNICALL Java_com_kelvo_xplug_PluginBridge__1getFrontWindowReference(JNIEnv*, jclass) {
-  return windowToJava(platform::getForegroundWindow());
+JNIEXPORT jlong JNICALL Java_com_kelvo_xplug_PluginBridge__1getFrontWindowReference(JNIEnv* env, jclass) {
+  return nativeEdge(env, [] { return windowToJava(platform::getForegroundWindow()); });
 }
 
-JNIEXPORT jlong JNICALL Java_com_kelvo_xplug_PluginBridge__1getThreadWindowReference(JNIEnv*, jclass) {
-  return windowToJava(firstCallForegroundWindow());
+JNIEXPORT jlong JNICALL Java_com_kelvo_xplug_PluginBridge__1getThreadWindowReference(JNIEnv* env, jclass) {
+  return nativeEdge(env, [] { return windowToJava(firstCallForegroundWindow()); });
 }
 
-JNIEXPORT jlong JNICALL Java_com_kelvo_xplug_PluginBridge__1getParentWindowReference(JNIEnv*, jclass,
+JNIEXPORT jlong JNICALL Java_com_kelvo_xplug_PluginBridge__1getParentWindowReference(JNIEnv* env, jclass,
                                                                                      jlong window) {
-  return windowToJava(platform::getParent(windowFromJava(window)));
+  return nativeEdge(env, [&] { return windowToJava(platform::getParent(windowFromJava(window))); });
 }
 
 JNIEXPORT jstring JNICALL Java_com_kelvo_xplug_PluginBridge__1getWindowTitle(JNIEnv* env, jclass,
@@ -70,37 +71,45 @@ JNIEXPORT jstring JNICALL Java_com_kelvo_xplug_PluginBridge__1getWindowTitle(JNI
   });
 }
 
-JNIEXPORT void JNICALL Java_com_kelvo_xplug_PluginBridge__1enableWindow(JNIEnv*, jclass, jlong window,
+JNIEXPORT void JNICALL Java_com_kelvo_xplug_PluginBridge__1enableWindow(JNIEnv* env, jclass, jlong window,
                                                                         jboolean enable) {
-  platform::enableWindow(windowFromJava(window), enable != JNI_FALSE);
+  nativeEdge(env, [&] { platform::enableWindow(windowFromJava(window), enable != JNI_FALSE); });
 }
 
-JNIEXPORT jlong JNICALL Java_com_kelvo_xplug_PluginBridge__1getWindowThreadId(JNIEnv*, jclass, jlong window) {
-  return threadIdToJava(platform::getWindowThreadId(windowFromJava(window)));
+JNIEXPORT jlong JNICALL Java_com_kelvo_xplug_PluginBridge__1getWindowThreadId(JNIEnv* env, jclass,
+                                                                              jlong window) {
+  return nativeEdge(env, [&] { return threadIdToJava(platform::getWindowThreadId(windowFromJava(window))); });
 }
 
-JNIEXPORT jboolean JNICALL Java_com_kelvo_xplug_PluginBridge__1isChildWindow(JNIEnv*, jclass, jlong window) {
-  uint32_t style =
-      static_cast<uint32_t>(platform::getWindowLong(windowFromJava(window), platform::kGwlStyle));
-  return (style & platform::kWsChild) != 0 ? JNI_TRUE : JNI_FALSE;
+JNIEXPORT jboolean JNICALL Java_com_kelvo_xplug_PluginBridge__1isChildWindow(JNIEnv* env, jclass,
+                                                                             jlong window) {
+  return nativeEdge(env, [&]() -> jboolean {
+    uint32_t style =
+        static_cast<uint32_t>(platform::getWindowLong(windowFromJava(window), platform::kGwlStyle));
+    return (style & platform::kWsChild) != 0 ? JNI_TRUE : JNI_FALSE;
+  });
 }
 
-JNIEXPORT jlong JNICALL Java_com_kelvo_xplug_PluginBridge__1getCurrentThreadId(JNIEnv*, jclass) {
-  return threadIdToJava(platform::getCurrentThreadId());
+JNIEXPORT jlong JNICALL Java_com_kelvo_xplug_PluginBridge__1getCurrentThreadId(JNIEnv* env, jclass) {
+  return nativeEdge(env, [] { return threadIdToJava(platform::getCurrentThreadId()); });
 }
 
-JNIEXPORT jboolean JNICALL Java_com_kelvo_xplug_PluginBridge__1setForegroundWindow(JNIEnv*, jclass,
+JNIEXPORT jboolean JNICALL Java_com_kelvo_xplug_PluginBridge__1setForegroundWindow(JNIEnv* env, jclass,
                                                                                    jlong window) {
-  return platform::setForegroundWindow(windowFromJava(window)) ? JNI_TRUE : JNI_FALSE;
+  return nativeEdge(env, [&]() -> jboolean {
+    return platform::setForegroundWindow(windowFromJava(window)) ? JNI_TRUE : JNI_FALSE;
+  });
 }
 
 // The previous parent is not passed back; Java learns nothing of a failure, the log does.
-JNIEXPORT jlong JNICALL Java_com_kelvo_xplug_PluginBridge__1setWindowParent(JNIEnv*, jclass, jlong child,
+JNIEXPORT jlong JNICALL Java_com_kelvo_xplug_PluginBridge__1setWindowParent(JNIEnv* env, jclass, jlong child,
                                                                             jlong newParent) {
-  if (platform::setParent(windowFromJava(child), windowFromJava(newParent)) == 0) {
-    logMessage("SetParent failed with error code %d\n", static_cast<int>(platform::getLastError()));
-  }
-  return 0;
+  return nativeEdge(env, [&]() -> jlong {
+    if (platform::setParent(windowFromJava(child), windowFromJava(newParent)) == 0) {
+      logMessage("SetParent failed with error code %d\n", static_cast<int>(platform::getLastError()));
+    }
+    return 0;
+  });
 }
 
 }  // extern "C"

@@ -5,8 +5,8 @@
 #define XPLUG_NATIVES_VALUES_CALL_SCOPED_OBJECTS_H
 
 #include "fmx/fmx_calls.h"
+#include "natives/values/call_scope.h"
 #include "natives/values/host_objects.h"
-#include "relay/call_scope.h"
 
 namespace xplug {
 

@@ -626,6 +626,7 @@ FMX_FUNCTION int16_t FM_ExprEnv_Evaluate(const FmxExprEnv* env, const FmxText* e
   int16_t code = 0;
   std::u16string source;
   bool ready = false;
+  checkPluginThread("FM_ExprEnv_Evaluate", env);
   try {
     auto lock = hostLock();
     int32_t faultCode =

@@ -5,7 +5,11 @@
 // desktop's lock, and may call back into the desktop.
 //
 // A window belongs to the thread that created it: its posted messages go to that thread's queue and
-// only that thread may destroy it or wait for its messages. When a thread ends, its windows are
+// only that thread may destroy it or wait for its messages. The operations Windows carries out by
+// sending a message to the window's thread (GetWindowTextW, GetWindowTextLengthW, EnableWindow,
+// SetParent) do the same here when called from another thread: they wait until the window's thread
+// pumps (getMessage, peekMessage, or its own wait in such an operation) and run there; a window whose
+// thread never pumps blocks the caller, as on Windows. When a thread ends, its windows are
 // destroyed (without WM_DESTROY, since the thread can no longer run their procedures) and its queue
 // goes. Handles are 32-bit values, never 0; the desktop window is always there.
 #ifndef SIMDESKTOP_WINDOWS_H
@@ -146,6 +150,9 @@ bool translateMessage(const Message* message);
 intptr_t dispatchMessage(const Message* message);
 // Messages waiting in a thread's queue (0 for an unknown thread), for tests and the host.
 std::size_t queuedMessageCount(uint32_t threadId);
+// Operations other threads sent to that thread's windows that wait for it to pump (0 for an unknown
+// thread), for tests and the host.
+std::size_t sentMessageCount(uint32_t threadId);
 // Blocks until the thread with that identifier is waiting inside getMessage, so a test can order
 // threads without sleeping. Returns at once when it already waits.
 void waitUntilWaitingForMessage(uint32_t threadId);

@@ -1,6 +1,7 @@
 // The host's calculation side for the host driver and tests: registered plug-in functions, evaluation of
 // calculation expressions, expression environments and the host's current-environment callback.
 // Thread-safe; an evaluation runs on the calling thread and may nest (a plug-in function evaluating again).
+// The thread rules below are kept per thread.
 #ifndef FMSIM_CALCULATION_H
 #define FMSIM_CALCULATION_H
 
@@ -75,6 +76,33 @@ FMX_HOST_API HostContext environmentContext(const FmxExprEnv* env);
 FMX_EXTERN_C FMX_HOST_API int16_t FMX_CALL fmsimCurrentEnvironment(FmxExprEnv* env);
 // 0 makes the callback succeed again.
 FMX_HOST_API void setCurrentEnvironmentFailure(int16_t code);
+
+// ---- FileMaker's thread rules. A plug-in may evaluate (FM_ExprEnv_Evaluate) and start scripts only on a
+// thread FileMaker is calling it on: inside a host call (FMExternCallProc) or a plug-in function call. The
+// engine marks the function calls it makes; the host driver marks its host calls; a test or a host that
+// calls a plug-in function itself marks it with PluginCallMark or callFunction. A breach is reported
+// with the calls on dead objects (deadObjectReports(), reason kThreadRuleBreach) and the operation goes
+// on, so that whatever a plug-in does off FileMaker's thread is seen.
+inline constexpr char kThreadRuleBreach[] = "from a thread FileMaker is not calling the plug-in on";
+FMX_HOST_API void enterPluginCall() noexcept;
+FMX_HOST_API void leavePluginCall() noexcept;
+FMX_HOST_API bool pluginCalledOnThisThread() noexcept;
+// True on a thread FileMaker is calling the plug-in on; otherwise reports the breach of `operation` (on
+// the object at `address`) and returns false.
+FMX_HOST_API bool checkPluginThread(std::string_view operation, const void* address);
+
+// FileMaker is calling the plug-in on this thread while one lives.
+class PluginCallMark {
+ public:
+  PluginCallMark() noexcept { enterPluginCall(); }
+  ~PluginCallMark() { leavePluginCall(); }
+  PluginCallMark(const PluginCallMark&) = delete;
+  PluginCallMark& operator=(const PluginCallMark&) = delete;
+};
+
+// Calls a registered function as the engine does: on this thread, marked as a call of the plug-in.
+FMX_HOST_API int16_t callFunction(const RegisteredFunction& function, const FmxExprEnv* env,
+                                  const FmxDataVect* parameters, FmxData* result);
 
 }  // namespace fmsim
 

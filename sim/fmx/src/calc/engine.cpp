@@ -21,6 +21,9 @@ constexpr int32_t kMaxScale = 30;
 constexpr int kMaxNestedEvaluations = 16;
 
 thread_local int tNestedEvaluations = 0;
+// Host calls and plug-in function calls in progress on this thread: FileMaker lets a plug-in evaluate
+// and start scripts only on a thread it is calling the plug-in on.
+thread_local int tPluginCalls = 0;
 
 bool isMoment(const Value& v) {
   return v.type == kFmxTypeDate || v.type == kFmxTypeTime || v.type == kFmxTypeTimeStamp;
@@ -383,6 +386,7 @@ class Evaluator {
     for (size_t i = 0; i < node.children.size(); ++i) args.push_back(argument(node, i));
     CallObjects objects(args);
     // No lock is held here: the function calls back into the host, maybe evaluating again.
+    PluginCallMark call;
     int16_t code = node.function.callback(node.function.functionId, env_, objects.vectorHandle(),
                                           objects.resultHandle());
     if (code != 0) throw CalcError{code};
@@ -412,6 +416,31 @@ EvalOutcome evaluateExpression(std::u16string_view source, const FmxExprEnv* env
   } catch (const CalcError& error) {
     return EvalOutcome{error.code, Value()};
   }
+}
+
+void enterPluginCall() noexcept {
+  ++tPluginCalls;
+}
+
+void leavePluginCall() noexcept {
+  --tPluginCalls;
+}
+
+bool pluginCalledOnThisThread() noexcept {
+  return tPluginCalls > 0;
+}
+
+bool checkPluginThread(std::string_view operation, const void* address) {
+  if (tPluginCalls > 0) return true;
+  auto lock = hostLock();
+  recordDeadObjectLocked(operation, address, std::string(kThreadRuleBreach));
+  return false;
+}
+
+int16_t callFunction(const RegisteredFunction& function, const FmxExprEnv* env, const FmxDataVect* parameters,
+                     FmxData* result) {
+  PluginCallMark call;
+  return function.callback(function.functionId, env, parameters, result);
 }
 
 }  // namespace fmsim

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
@@ -48,7 +49,8 @@ class HostDriver {
   // Any selector, for tests of the entry point; returns the record as the module left it.
   const ExternCallRecord& call(uint8_t selector, uint8_t callParameter, bool unsafeCalls = false);
 
-  // Script starts the module asked for, in order. A handler, when set, decides each start's result.
+  // Script starts the module asked for, in order. A handler, when set, decides each start's result; it
+  // runs on the thread that started the script, one start at a time.
   const std::vector<ScriptStart>& scriptStarts() const { return scriptStarts_; }
   void setScriptHandler(std::function<int16_t(const ScriptStart&)> handler) {
     scriptHandler_ = std::move(handler);
@@ -63,6 +65,8 @@ class HostDriver {
   FmxExternCallProc entry_ = nullptr;
   std::string modulePath_;
   ExternCallRecord record_{};
+  // Script starts may come from several host threads at once.
+  std::mutex scriptMutex_;
   std::vector<ScriptStart> scriptStarts_;
   std::function<int16_t(const ScriptStart&)> scriptHandler_;
 };

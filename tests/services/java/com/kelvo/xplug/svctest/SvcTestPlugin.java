@@ -14,6 +14,8 @@ import java.lang.reflect.Field;
 import java.lang.reflect.InvocationTargetException;
 import java.lang.reflect.Method;
 import java.util.concurrent.Callable;
+import java.util.concurrent.CountDownLatch;
+import java.util.concurrent.TimeUnit;
 
 /**
  * The plug-in of the host services' tests. SV_Run(scenario ; ...) runs one scenario against the
@@ -30,6 +32,8 @@ public class SvcTestPlugin implements Plugin {
     // An evaluation asked for at the next idle call, outside any function call, and what it found.
     private static volatile String idleExpression;
     private static volatile String idleAnswer = "";
+    // Counted down by the nested call that FileMaker's window procedure makes during a task.
+    private static volatile CountDownLatch nestedCall = new CountDownLatch(1);
 
     @Override
     public void idle(int idleState) {
@@ -282,6 +286,54 @@ public class SvcTestPlugin implements Plugin {
                 }
             });
             return done.getValue() + "|" + done.getMessagesHandled();
+        }
+        if (scenario.equals("taskValues")) {
+            // The task makes values on the event thread (no call of its own), wakes FileMaker's window,
+            // whose procedure idles and calls SV_Run("nested"), and reads its values back afterwards.
+            final long window = (Long) bridge("_getThreadWindowReference");
+            nestedCall = new CountDownLatch(1);
+            TaskRunner.Completed<String> done = TaskRunner.run(new Callable<String>() {
+                @Override
+                public String call() {
+                    try {
+                        FMText text = FMText.create("made by the task");
+                        FMData data = FMData.createEmpty();
+                        text.writeToData(data);
+                        bridge("_postWakeMessage", window);
+                        if (!nestedCall.await(30, TimeUnit.SECONDS)) {
+                            return "!no nested call";
+                        }
+                        text.append(" and kept");
+                        return text.getAsString() + "|" + data.getAsString();
+                    } catch (Throwable failure) {
+                        return describe(failure);
+                    }
+                }
+            });
+            return done.getValue();
+        }
+        if (scenario.equals("taskTouchesWindow")) {
+            // Window operations that Windows sends to the window's thread, made by the task on the event
+            // thread while FileMaker's thread pumps: they are answered there, so the task ends.
+            final long window = (Long) bridge("_getThreadWindowReference");
+            TaskRunner.Completed<String> done = TaskRunner.run(new Callable<String>() {
+                @Override
+                public String call() {
+                    try {
+                        String title = (String) bridge("_getWindowTitle", window);
+                        bridge("_enableWindow", window, false);
+                        return title;
+                    } catch (Throwable failure) {
+                        return describe(failure);
+                    }
+                }
+            });
+            return done.getValue();
+        }
+        if (scenario.equals("nested")) {
+            FMText.create("made by the nested call");
+            nestedCall.countDown();
+            return "nested";
         }
         if (scenario.equals("pump")) {
             bridge("_pumpOneEvent", number(p, 1));

@@ -1,8 +1,0 @@
-#include "host/host_session.h"
-
-namespace xplug {
-
-HostSession hostSession;
-ExternCallRecord* currentCallRecord = nullptr;
-
-}  // namespace xplug

@@ -1,0 +1,8 @@
+#include "session/host_session.h"
+
+namespace xplug {
+
+HostSession hostSession;
+std::atomic<ExternCallRecord*> currentCallRecord{nullptr};
+
+}  // namespace xplug
