@@ -19,6 +19,10 @@ class Decimal {
   static Decimal fromInt(int64_t value);
   // Accepts [-+]digits[.digits] or [-+].digits; nothing else.
   static std::optional<Decimal> parse(std::string_view text);
+  // Also takes a power of ten after the digits: "1.5e3", "2E-4", "-1e+2". Exponents beyond
+  // kMaxExponent either way give nothing.
+  static std::optional<Decimal> parseScientific(std::string_view text);
+  static constexpr int kMaxExponent = 400;
 
   bool isZero() const { return limbs_.empty(); }
   bool isNegative() const { return negative_; }
