@@ -123,5 +123,19 @@ TEST_F(FmsimCommand, APluginThatMisusesHostObjectsFailsTheCheckWithTheReport) {
   EXPECT_NE(deleted.err.find("fmsim: misuse: FM_Text_GetSize on 0x"), std::string::npos) << deleted.err;
 }
 
+TEST_F(FmsimCommand, WhatTheModuleLeftUnsetShowsAsMarkerBytes) {
+  // A start-up result never written reads as the marker, not as a 0 that would enable the plug-in.
+  CommandResult unset = fmsim({"--plugin", MISUSE_MODULE, "--app-type", "Runtime", "-e", "1"});
+  EXPECT_NE(unset.err.find("fmsim: the plug-in answered -23131 at start-up"), std::string::npos) << unset.err;
+  // A string answer without its terminator is a misuse.
+  CommandResult unterminated =
+      run("/usr/bin/env", {"MISUSE_UNTERMINATED=1", FMSIM_PATH, "--documents", documents().string(),
+                           "--plugin", MISUSE_MODULE, "--info"});
+  EXPECT_EQ(unterminated.status, 3) << unterminated.err;
+  EXPECT_NE(unterminated.err.find("fmsim: misuse: get string 129: no terminator within the buffer"),
+            std::string::npos)
+      << unterminated.err;
+}
+
 }  // namespace
 }  // namespace xplug::testing

@@ -1,7 +1,10 @@
 // A plug-in module without Java that misuses the host on purpose, for the tests of fmsim's strict
 // checks: "MU_Leak" makes a text and never deletes it, "MU_UseDeleted" reads a text it has deleted,
-// "MU_Fine" does everything right. FileMaker's thread only.
+// "MU_Fine" does everything right. With MISUSE_UNTERMINATED set it answers the help string (129)
+// without a terminator; started as Runtime (type 2) it leaves the start-up result unset. FileMaker's
+// thread only.
 #include <cstdint>
+#include <cstdlib>
 
 #include "fmx/fmx.h"
 
@@ -46,11 +49,18 @@ extern "C" FMX_HOST_API void FMExternCallProc(ExternCallRecord* record) {
       registerFunction(1, u"MU_Leak", leak);
       registerFunction(2, u"MU_UseDeleted", useDeleted);
       registerFunction(3, u"MU_Fine", fine);
-      record->result = 0;
+      if (record->callParameter != kFmxAppRuntime) record->result = 0;
       break;
-    case kFmxSelectorGetString:
-      if (record->bufferCapacity > 0) reinterpret_cast<char16_t*>(record->result)[0] = 0;
+    case kFmxSelectorGetString: {
+      auto* buffer = reinterpret_cast<char16_t*>(record->result);
+      if (record->bufferCapacity == 0) break;
+      if (record->callParameter == kFmxStringHelp && std::getenv("MISUSE_UNTERMINATED") != nullptr) {
+        for (uint32_t i = 0; i < record->bufferCapacity; ++i) buffer[i] = u'x';
+      } else {
+        buffer[0] = 0;
+      }
       break;
+    }
     default:
       break;
   }

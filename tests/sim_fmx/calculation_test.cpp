@@ -166,6 +166,22 @@ TEST_F(CalculationTest, NumbersPowersAndTextFunctions) {
       {"(-8) ^ ( 1 / 3 )", "?"},
       {"0 ^ -1", "?"},
       {"10 ^ 400 = 1e400", "1"},
+      // Beyond FileMaker's 10^400, and texts beyond what one value holds, are "?", never a value that
+      // grows until memory runs out.
+      {"1e400 * 10", "?"},
+      {"10 ^ 401", "?"},
+      {"-9e400 - 1e400", "?"},
+      {"1e-400 * 1e-10", "0"},
+      // Found by fuzz_calculation: powers of powers once took minutes to reach a number no one can use.
+      {"Round ( 246.4560; -Round ( 246.4560; -1 ) ^ + - 1 ) ^Round ( 242.4560; -1 ) ^  Round ( 246.4560; "
+       "-Round ( 246.4560; -1 ) ^ + - 1 ) ^Round ( 242.4560; -1 ) ^  + - 42+ - 42",
+       "?"},
+      {"Let ( [ a = \"xxxxxxxxxxxxxxxxx\" ; b = a & a & a & a ; c = b & b & b & b ; d = c & c & c & c ; e = "
+       "d & d & d "
+       "& d ; f = e & e & e & e ; g = f & f & f & f ; h = g & g & g & g ; i = h & h & h & h ; j = i & i & i "
+       "& i ; "
+       "k = j & j & j & j ] ; Length ( k ) )",
+       "?"},
       {"Pi", "3.1415926535897932"},
       {"Round ( Pi ; 4 )", "3.1416"},
       {"Exact ( \"abc\" ; \"abc\" ) & Exact ( \"abc\" ; \"ABC\" ) & ( \"abc\" = \"ABC\" )", "101"},

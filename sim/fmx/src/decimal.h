@@ -27,6 +27,8 @@ class Decimal {
   bool isZero() const { return limbs_.empty(); }
   bool isNegative() const { return negative_; }
   int32_t scale() const { return scale_; }
+  // At least as many as the digits before the point (cheap: from the coefficient's size).
+  int64_t integerDigitsBound() const { return static_cast<int64_t>(limbs_.size()) * 9 - scale_; }
 
   // The same value with exactly `scale` digits after the point; extra digits are cut toward zero.
   Decimal truncatedTo(int32_t scale) const;

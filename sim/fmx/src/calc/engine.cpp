@@ -72,6 +72,26 @@ Value shiftedMoment(const Value& moment, const Decimal& amount) {
   return Value::ofMoment(moment.type, micros);
 }
 
+// FileMaker's numbers stop at 10^400; a result beyond, like a text beyond what the host keeps in one
+// value, is "?" rather than an ever larger value that exhausts memory.
+constexpr int64_t kMaxIntegerDigits = Decimal::kMaxExponent + 1;
+constexpr size_t kMaxTextUnits = size_t{1} << 24;
+
+bool outOfRange(const Decimal& d) {
+  if (d.integerDigitsBound() <= kMaxIntegerDigits) return false;
+  // Near the limit the bound is not exact; the digits themselves are counted then.
+  std::string digits = d.truncatedTo(0).toString();
+  return static_cast<int64_t>(digits.size()) - (d.isNegative() ? 1 : 0) > kMaxIntegerDigits;
+}
+
+Value numberOrError(Decimal d) {
+  return outOfRange(d) ? Value::error() : Value::ofNumber(std::move(d));
+}
+
+Value textOrError(std::u16string units) {
+  return units.size() > kMaxTextUnits ? Value::error() : Value::ofText(std::move(units));
+}
+
 // 10 to the power n (0 <= n <= Decimal::kMaxExponent), exactly.
 Decimal powerOfTen(int64_t n) {
   return *Decimal::parseScientific("1e" + std::to_string(n));
@@ -89,6 +109,7 @@ Value raised(const Decimal& base, const Decimal& exponent) {
     for (uint64_t n = static_cast<uint64_t>(*whole < 0 ? -*whole : *whole); n != 0; n >>= 1) {
       if (n & 1) result = limited(result * factor);
       if (n > 1) factor = limited(factor * factor);
+      if (outOfRange(result) || (n > 1 && outOfRange(factor))) return Value::error();
     }
     if (*whole >= 0) return Value::ofNumber(result.trimmed());
     auto inverse = Decimal::divide(Decimal::fromInt(1), result, kDivisionScale);
@@ -99,7 +120,7 @@ Value raised(const Decimal& base, const Decimal& exponent) {
   char text[64];
   std::snprintf(text, sizeof text, "%.15e", value);
   auto decimal = Decimal::parseScientific(text);
-  return decimal ? Value::ofNumber(limited(*decimal).trimmed()) : Value::error();
+  return decimal ? numberOrError(limited(*decimal).trimmed()) : Value::error();
 }
 
 // Round ( n ; places ): half away from zero; negative places round to tens, hundreds, ...
@@ -215,11 +236,12 @@ Value arithmetic(BinaryOp op, const Value& left, const Value& right) {
   Decimal b = numberOf(right);
   switch (op) {
     case BinaryOp::Add:
-      return Value::ofNumber(a + b);
+      return numberOrError(a + b);
     case BinaryOp::Subtract:
-      return Value::ofNumber(a - b);
+      return numberOrError(a - b);
     case BinaryOp::Multiply:
-      return Value::ofNumber(limited(a * b));
+      if (a.integerDigitsBound() + b.integerDigitsBound() > 2 * kMaxIntegerDigits + 18) return Value::error();
+      return numberOrError(limited(a * b));
     case BinaryOp::Divide: {
       auto quotient = Decimal::divide(a, b, kDivisionScale);
       return quotient ? Value::ofNumber(quotient->trimmed()) : Value::error();
@@ -389,6 +411,7 @@ class Evaluator {
         if (left.isError || right.isError) return Value::error();
         StyledText text = asText(left);
         StyledText tail = asText(right);
+        if (text.units.size() + tail.units.size() > kMaxTextUnits) return Value::error();
         text.append(tail, 0, tail.units.size());
         return Value::ofText(std::move(text));
       }
@@ -522,9 +545,9 @@ class Evaluator {
       case Builtin::Exact:
         return Value::ofBoolean(asText(args[0]).units == asText(args[1]).units);
       case Builtin::Quote:
-        return Value::ofText(quoted(asText(args[0]).units));
+        return textOrError(quoted(asText(args[0]).units));
       case Builtin::Base64Encode:
-        return Value::ofText(base64Encode(encodedBytes(args[0])));
+        return textOrError(base64Encode(encodedBytes(args[0])));
       case Builtin::Base64Decode: {
         auto bytes = base64Decode(asText(args[0]).units);
         if (!bytes) return Value::error();
