@@ -44,8 +44,8 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "startup_bare_vm: no JNI_CreateJavaVM in the runtime\n");
     return 1;
   }
-  std::string loggingConfig =
-      std::string("-Djava.util.logging.config.file=") + xplug::platform::kLoggingConfigFile;
+  std::string loggingConfig = std::string("-Djava.util.logging.config.file=") +
+                              xplug::platform::kTempFallback + "/" + xplug::platform::kLoggingConfigFileName;
   std::string messageHook = "vfprintf";
   std::string bootClassPath =
       "-Xbootclasspath/a:" + lib + "/deploy.jar:" + lib + "/plugin.jar:" + lib + "/javaws.jar";

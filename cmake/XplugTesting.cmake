@@ -11,7 +11,8 @@ set(XPLUG_TEST_HIGH_PLACEMENT ${XPLUG_TEST_HIGH_PLACEMENT} CACHE BOOL "Tests put
 
 # xplug_add_gtest(NAME <target> SOURCES <files...> [LIBS <libs...>] [VM] [ENVIRONMENT <K=V...>])
 # One executable per area; CTest runs every test case as a process of its own, which the VM tests
-# need (a process hosts one Java VM for its life). VM marks tests that start a Java VM: they run with
+# need (a process hosts one Java VM for its life). Every test ends with the simulated host's strict
+# check (tests/support/strict_host_main.cpp). VM marks tests that start a Java VM: they run with
 # the sanitizer options a VM needs and with the VM's own JNI checks.
 #
 # The ThreadSanitizer build (XPLUG_TSAN) runs only the test areas that run without a Java VM, here by
@@ -29,7 +30,7 @@ function(xplug_add_gtest)
     return()
   endif()
   add_executable(${T_NAME} ${T_SOURCES})
-  target_link_libraries(${T_NAME} PRIVATE ${T_LIBS} GTest::gtest GTest::gtest_main GTest::gmock)
+  target_link_libraries(${T_NAME} PRIVATE ${T_LIBS} GTest::gtest xplug_test_main GTest::gmock)
   # Tests never write into the real home folder: HOME (the documents folder fmsim defaults to) and the
   # Java preferences store that start-up touches both point into the build's test folder.
   set(tmp ${CMAKE_BINARY_DIR}/test-tmp)

@@ -30,14 +30,6 @@ struct FileCloser {
 };
 using OwnedFile = std::unique_ptr<std::FILE, FileCloser>;
 
-// The folder the copy goes to. An unset or empty TEMP would otherwise put the copy at the root of
-// the file system, so both fall back to the platform's temporary folder.
-std::string temporaryFolder() {
-  std::optional<std::string> temp = platform::getEnvironment("TEMP");
-  if (!temp || temp->empty()) return platform::kTempFallback;
-  return *temp;
-}
-
 // The copy's path: the temporary folder, a separator, and the module's file name with its extension
 // replaced by ".jar". The extension is looked for in the file name alone, so that a name without one
 // is refused rather than cutting into the folder part and writing somewhere else.
@@ -96,10 +88,18 @@ int writeAttachedJarFileOrThrow() {
     logMessage("writeAttachedJarFile: failed to open %s\n", modulePath.c_str());
     return 0;
   }
-  // A link planted at the copy's path in a shared temporary folder must not redirect the write.
-  OwnedFile copy(platform::createFileNoFollow(jarPath));
+  // The temporary folder may be shared: a file someone else put at the copy's path is never written
+  // through, nor loaded as the plug-in.
+  OwnedFile copy(platform::createFileExclusive(jarPath));
   if (!copy) {
-    logMessage("writeAttachedJarFile: failed to open %s\n", jarPath);
+    if (platform::lastCRuntimeError() == platform::kPlantedFileError) {
+      logMessage(
+          "writeAttachedJarFile: %s is already there and is not this user's own file; the plug-in is "
+          "not started from it. Delete it, or set TEMP to a folder of your own\n",
+          jarPath);
+    } else {
+      logMessage("writeAttachedJarFile: failed to open %s\n", jarPath);
+    }
     return 0;
   }
   if (std::fseek(module.get(), attachedJarOffset, SEEK_SET) != 0) {
@@ -118,6 +118,14 @@ int writeAttachedJarFileOrThrow() {
 }
 
 }  // namespace
+
+// An unset or empty TEMP would otherwise put the copy at the root of the file system, so both fall back
+// to the platform's temporary folder.
+std::string temporaryFolder() {
+  std::optional<std::string> temp = platform::getEnvironment("TEMP");
+  if (!temp || temp->empty()) return platform::kTempFallback;
+  return *temp;
+}
 
 int writeAttachedJarFile() {
   try {

@@ -17,6 +17,10 @@ extern char jarPath[260];
 // Set once a copy has been completed; never cleared.
 extern bool jarWritten;
 
+// The plug-in's temporary folder: TEMP, or the platform's fallback when it is unset or empty. The jar
+// copy and the VM's logging configuration live here.
+std::string temporaryFolder();
+
 // 1 when the copy was written, 0 when it was not (failures are logged).
 int writeAttachedJarFile();
 

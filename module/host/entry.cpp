@@ -18,6 +18,9 @@ namespace {
 void dispatchHostCall(ExternCallRecord& record) {
   switch (record.selector) {
     case kFmxSelectorInit: {
+      // Do-not-enable stands until start-up answers, so that a start-up cut short by an exception never
+      // leaves the host reading whatever the result field held.
+      record.result = static_cast<uintptr_t>(static_cast<intptr_t>(kFmxDoNotEnable));
       int16_t startResult = handleInit(record.apiVersion, record.callParameter, record.instanceID,
                                        record.unsafeCalls != 0, record.cStartScript, record.cCurrentEnv);
       // Sign-extended, so that the do-not-enable code -2 reads as 0xFFFFFFFE in a 32-bit field.

@@ -58,7 +58,13 @@ void handleGetString(uint16_t stringId, uint32_t bufferCapacity, char16_t* buffe
       return;
   }
   if (buffer == nullptr || bufferCapacity == 0) return;
-  copyUtf8ToHost(text ? text->c_str() : "", buffer, bufferCapacity - 1);
+  // A key the manifest lacks, or gives no value, is answered with the empty text: that is no illegal
+  // input for the conversion to report.
+  if (!text || text->empty()) {
+    buffer[0] = 0;
+    return;
+  }
+  copyUtf8ToHost(text->c_str(), buffer, bufferCapacity - 1);
 }
 
 }  // namespace xplug

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <memory>
 
+#include "archive/attached_jar.h"
 #include "jvm/java_runtime.h"
 #include "jvm/jvm_session.h"
 #include "log/plugin_log.h"
@@ -112,7 +113,10 @@ std::optional<std::vector<VmOption>> buildVmOptions(const VmOptionInputs& inputs
     logMessage("Found custom memory file, %s\n", memory.c_str());
     options.push_back({memory});
   }
-  options.push_back({std::string("-Djava.util.logging.config.file=") + platform::kLoggingConfigFile});
+  // From the plug-in's own temporary folder: a fixed path in a shared folder is one any local user could
+  // fill with a configuration of their choosing.
+  options.push_back({std::string("-Djava.util.logging.config.file=") + temporaryFolder() +
+                     platform::kPathSeparator + platform::kLoggingConfigFileName});
   // The VM calls the hook as a JNI vfprintf hook: jint (JNICALL*)(FILE*, const char*, va_list). The
   // initialisation does not compile when the hook's type or calling convention differs.
   jint(JNICALL* const hook)(std::FILE*, const char*, va_list) = &vmMessageHook;

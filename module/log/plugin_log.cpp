@@ -11,6 +11,7 @@
 #include <cerrno>
 #include <cstring>
 #include <ctime>
+#include <initializer_list>
 #include <memory>
 #include <mutex>
 #include <vector>
@@ -148,8 +149,8 @@ FileOwner openTempLog(const Timestamp& stamp) {
   std::optional<std::string> folder = platform::getEnvironment("TEMP");
   if (!folder || folder->empty()) folder = platform::kTempFallback;
   std::string path = *folder + platform::kPathSeparator + kTempLogName;
-  // The temporary folder may be shared with other users: never append through a planted link.
-  FileOwner tempLog(platform::openFileAppendNoFollow(path.c_str()));
+  // The temporary folder may be shared with other users: never append to a file someone else planted.
+  FileOwner tempLog(platform::openFileAppendOwn(path.c_str()));
   if (!tempLog) {
     std::printf("Couldn't open temp log at %s\n", path.c_str());
     return nullptr;
@@ -162,6 +163,12 @@ FileOwner openTempLog(const Timestamp& stamp) {
   }
   std::fflush(tempLog.get());
   return tempLog;
+}
+
+void flushStreams(std::initializer_list<std::FILE*> streams) {
+  for (std::FILE* stream : streams) {
+    if (stream != nullptr) std::fflush(stream);
+  }
 }
 
 void setLogFilePath(std::u16string_view path) {
@@ -206,7 +213,9 @@ void writeToLogFile(const Timestamp& stamp, const char* format, va_list argument
     }
     setLogFilePath({});
   }
-  std::fflush(nullptr);
+  // Only the streams this message wrote: flushing every stream would wait on a stream another thread
+  // holds locked, such as standard input while it waits for a line.
+  flushStreams({stdout, logFile.get(), tempLog.get()});
   if (chosenForThisMessageOnly) setLogFilePath({});
 }
 
@@ -223,7 +232,7 @@ void logMessage(const char* format, ...) {
     std::printf("(C++ %s) ", stamp.text);
     std::vprintf(format, arguments);
     va_end(arguments);
-    std::fflush(nullptr);
+    std::fflush(stdout);
     try {
       writeToLogFile(stamp, format, forFile);
     } catch (...) {

@@ -40,13 +40,15 @@ bool setEnvironmentWide(std::u16string_view name, std::u16string_view value);
 std::FILE* openFile(const char* path, const char* mode);
 // Opens a file by a wide path with a C stdio mode, shared for reading and writing with other handles.
 std::FILE* openFileShared(std::u16string_view path, const char* mode);
-// Creates a new file for binary writing, truncating an existing regular file, and never following a
-// symbolic link planted at the path. Returns null on failure.
-std::FILE* createFileNoFollow(const char* path);
-// Opens a file for appending, creating it when missing, but never through a symbolic link planted at
-// the path and never anything but a regular file (for files in shared folders such as the temporary
-// folder). Returns null on failure, with the reason in lastCRuntimeError().
-std::FILE* openFileAppendNoFollow(const char* path);
+// Creates a new file for binary writing in a folder other users may share (the temporary folder): the
+// file is created exclusively and readable by this user only. An earlier file of this user's at the
+// path is replaced; anything else there (another user's file, a link, a second name of a file, a
+// FIFO, a folder) is left alone and refused with lastCRuntimeError() kPlantedFileError. Windows tells
+// such a file by its kind and its names only: there the user's TEMP folder is the user's own.
+std::FILE* createFileExclusive(const char* path);
+// Opens a file in a shared folder for appending, creating it exclusively when missing; an existing one
+// is used only when it is this user's own plain file, else refused with kPlantedFileError.
+std::FILE* openFileAppendOwn(const char* path);
 // True when a file or folder exists at a narrow (ANSI) path (GetFileAttributesA; stat on POSIX).
 bool pathExists(const char* path);
 // Creates one directory level; false when it could not be created (it may already exist).

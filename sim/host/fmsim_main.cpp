@@ -73,7 +73,12 @@ constexpr char kUsage[] =
     "On Windows, fmsim.exe runs beside FMWrapper.dll and the plug-in reads the machine's own registry:\n"
     "--documents, --common-appdata, --java-home, --no-java and --registry are for Linux only.\n"
     "\n"
-    "Exit status: 0 when every calculation succeeded, 1 when one failed, 2 for a usage or set-up error.\n";
+    "The host is strict: a call on a deleted, unknown or wrongly typed object, a write to a value the\n"
+    "host owns, a string answer without its terminator and objects the plug-in still holds at\n"
+    "shutdown are reported on standard error as 'fmsim: misuse: ...'.\n"
+    "\n"
+    "Exit status: 0 when every calculation succeeded, 1 when one failed, 2 for a usage or set-up error,\n"
+    "3 when the plug-in misused the host (whatever the calculations gave).\n";
 
 // More would only measure the machine's scheduler.
 constexpr unsigned long kMaxHostThreads = 64;
@@ -413,6 +418,17 @@ int runCheckFile(Calculator& calculator, const std::string& path, std::FILE* out
   return failed == 0 ? 0 : 1;
 }
 
+constexpr int kMisuseStatus = 3;
+
+// Prints what the plug-in did wrong with the host's objects; true when there was anything.
+bool reportMisuse() {
+  std::vector<fmsim::DeadObjectReport> reports = fmsim::takeDeadObjectReports();
+  for (const fmsim::DeadObjectReport& report : reports) {
+    std::fprintf(stderr, "fmsim: misuse: %s\n", fmsim::formatDeadObjectReport(report).c_str());
+  }
+  return !reports.empty();
+}
+
 // Reads calculations from standard input, one per line, with a prompt when it is a terminal.
 int runInteractive(Calculator& calculator) {
   const bool terminal = fmsim::isTerminal(stdin);
@@ -529,5 +545,6 @@ int main(int argc, char** argv) {
 
   if (started) host.shutdown();
   std::fflush(results);
+  if (reportMisuse()) status = kMisuseStatus;
   return status;
 }

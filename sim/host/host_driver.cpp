@@ -1,9 +1,11 @@
 #include "fmsim/host_driver.h"
 
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
 #include "fmsim/calculation.h"
+#include "fmsim/test_support.h"
 #include "fmsim/values.h"
 
 namespace fmsim {
@@ -14,6 +16,11 @@ HostDriver* activeDriver = nullptr;
 
 // The host's code for a script that cannot be found.
 constexpr int16_t kScriptMissing = 104;
+
+// What the record and the string buffers are filled with before the module sees them: not zeros, so
+// that a result the module never set, a missing terminator or a write past the end shows.
+constexpr unsigned char kMarkerByte = 0xA5;
+constexpr char16_t kMarkerUnit = 0xA5A5;
 
 }  // namespace
 
@@ -27,7 +34,7 @@ HostDriver::~HostDriver() {
 }
 
 void HostDriver::prepare(uint8_t selector, uint8_t callParameter, bool unsafeCalls) {
-  record_ = ExternCallRecord{};
+  std::memset(static_cast<void*>(&record_), kMarkerByte, sizeof record_);
   record_.apiVersion = kApiVersion;
   record_.selector = selector;
   record_.unsafeCalls = unsafeCalls ? 1 : 0;
@@ -47,7 +54,8 @@ const ExternCallRecord& HostDriver::call(uint8_t selector, uint8_t callParameter
 }
 
 std::u16string HostDriver::getString(uint8_t id, uint32_t capacity) {
-  std::vector<char16_t> buffer(capacity + 1, u'\0');
+  // One unit more than the module is told of: a write there is past the end.
+  std::vector<char16_t> buffer(capacity + 1, kMarkerUnit);
   prepare(kFmxSelectorGetString, id, false);
   record_.bufferCapacity = capacity;
   record_.result = reinterpret_cast<uintptr_t>(buffer.data());
@@ -55,9 +63,15 @@ std::u16string HostDriver::getString(uint8_t id, uint32_t capacity) {
     PluginCallMark hostCall;
     entry_(&record_);
   }
-  // The module writes at most `capacity` units, the terminator included.
-  buffer[capacity] = u'\0';
-  return std::u16string(buffer.data());
+  if (buffer[capacity] != kMarkerUnit) {
+    recordMisuse("get string " + std::to_string(id),
+                 "written past the buffer's " + std::to_string(capacity) + " units");
+  }
+  auto end = std::find(buffer.begin(), buffer.begin() + capacity, u'\0');
+  if (end == buffer.begin() + capacity && entry_ != nullptr && capacity != 0) {
+    recordMisuse("get string " + std::to_string(id), "no terminator within the buffer");
+  }
+  return std::u16string(buffer.begin(), end);
 }
 
 int16_t HostDriver::startup(uint8_t appType, bool unsafeCalls) {
@@ -75,6 +89,8 @@ void HostDriver::preferences(bool unsafeCalls) {
 
 void HostDriver::shutdown(bool unsafeCalls) {
   call(kFmxSelectorShutdown, 0, unsafeCalls);
+  // Whatever the plug-in made and still holds now is leaked: FileMaker will not ask again.
+  recordObjectsLeftAlive("shutdown");
 }
 
 int16_t FMX_CALL HostDriver::startScript(const FmxText* fileName, const FmxText* scriptName, int32_t control,

@@ -27,6 +27,13 @@ TEST_F(FmsimCommand, EvaluatesCalculationsWithoutAPlugin) {
   EXPECT_EQ(run.out, "ABC3\n42\n");
 }
 
+TEST_F(FmsimCommand, ReadsDatesTimesAndRoundsAsFileMakerDoes) {
+  CommandResult run = fmsim({"--no-plugin", "-e", "GetAsDate(\"2/29/2023\")", "-e", "GetAsTime(\"12:30 PM\")",
+                             "-e", "Round(123.456; -1)"});
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.out, "?\n12:30:00\n120\n");
+}
+
 TEST_F(FmsimCommand, ReportsAnEvaluationErrorWithItsMeaningAndFails) {
   CommandResult run = fmsim({"--no-plugin", "-e", "1 +", "-e", "2"});
   EXPECT_NE(run.status, 0);
@@ -85,6 +92,49 @@ TEST_F(FmsimCommand, LogOptionEchoesTheModulesConsoleToStandardError) {
   EXPECT_EQ(quiet.err.find("Finished reading metadata"), std::string::npos);
   EXPECT_NE(echoed.err.find("Finished reading metadata"), std::string::npos);
   EXPECT_EQ(echoed.out, quiet.out);
+}
+
+TEST_F(FmsimCommand, APluginThatMisusesHostObjectsFailsTheCheckWithTheReport) {
+  struct Case {
+    const char* function;
+    int status;
+    std::string report;  // a part of the report on standard error; empty for none
+  };
+  const Case cases[] = {
+      {"MU_Fine", 0, ""},
+      {"MU_Leak", 3, "fmsim: misuse: shutdown: left alive: 1 Text\n"},
+      {"MU_UseDeleted", 3, ": deleted Text\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.function);
+    const fs::path checks = root_ / "checks.txt";
+    std::ofstream(checks) << c.function << " ( ) & \"ok\" => ok\n";
+    CommandResult run = fmsim({"--plugin", MISUSE_MODULE, "--check", checks.string()});
+    // The calculations themselves pass; only the misuse fails the run.
+    EXPECT_NE(run.out.find("1 passed, 0 failed"), std::string::npos) << run.out;
+    EXPECT_EQ(run.status, c.status) << run.err;
+    if (c.report.empty()) {
+      EXPECT_EQ(run.err.find("misuse"), std::string::npos) << run.err;
+    } else {
+      EXPECT_NE(run.err.find(c.report), std::string::npos) << run.err;
+    }
+  }
+  CommandResult deleted = fmsim({"--plugin", MISUSE_MODULE, "-e", "MU_UseDeleted ( )"});
+  EXPECT_NE(deleted.err.find("fmsim: misuse: FM_Text_GetSize on 0x"), std::string::npos) << deleted.err;
+}
+
+TEST_F(FmsimCommand, WhatTheModuleLeftUnsetShowsAsMarkerBytes) {
+  // A start-up result never written reads as the marker, not as a 0 that would enable the plug-in.
+  CommandResult unset = fmsim({"--plugin", MISUSE_MODULE, "--app-type", "Runtime", "-e", "1"});
+  EXPECT_NE(unset.err.find("fmsim: the plug-in answered -23131 at start-up"), std::string::npos) << unset.err;
+  // A string answer without its terminator is a misuse.
+  CommandResult unterminated =
+      run("/usr/bin/env", {"MISUSE_UNTERMINATED=1", FMSIM_PATH, "--documents", documents().string(),
+                           "--plugin", MISUSE_MODULE, "--info"});
+  EXPECT_EQ(unterminated.status, 3) << unterminated.err;
+  EXPECT_NE(unterminated.err.find("fmsim: misuse: get string 129: no terminator within the buffer"),
+            std::string::npos)
+      << unterminated.err;
 }
 
 }  // namespace

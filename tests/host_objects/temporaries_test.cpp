@@ -131,7 +131,8 @@ TEST_F(Temporaries, DeleteNowRaisesTheHostsError) {
   ASSERT_TRUE(fmsim::armFault("FM_DateTime_Delete", 1, kHostErrorFailure));
   EXPECT_THROW(dateTime.deleteNow(), HostError);
   EXPECT_EQ(dateTime.get(), nullptr);
-  // The owner is empty now; going out of scope deletes nothing more.
+  // The owner is empty now; going out of scope deletes nothing more. The host kept the object.
+  EXPECT_EQ(fmsim::takeObjectsLeftAlive(), "1 DateTime");
 }
 
 TEST_F(Temporaries, FailedDeleteInADestructorIsLoggedNotRaised) {
@@ -141,6 +142,7 @@ TEST_F(Temporaries, FailedDeleteInADestructorIsLoggedNotRaised) {
   std::string output = testing::internal::GetCapturedStdout();
   EXPECT_NE(output.find("Host error 1 while deleting a temporary color\n"), std::string::npos) << output;
   EXPECT_EQ(fmsim::firedFaultCount(), 1u);
+  EXPECT_EQ(fmsim::takeObjectsLeftAlive(), "1 Color");
 }
 
 }  // namespace

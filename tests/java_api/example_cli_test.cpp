@@ -36,7 +36,7 @@ TEST_F(JavaApiExampleCommand, FunctionsGiveTheirResults) {
       {"XPEx_Seconds(XPEx_Timestamp(1970;1;1;0;0;0))", "62135683200"},
       {"XPEx_Seconds(XPEx_Timestamp(1;1;1;0;0;1))", "86401"},
       // Fields beyond their range carry over, as FileMaker's own Timestamp does.
-      {"XPEx_Timestamp(2026;13;32;25;0;0)", "2/2/2027 1:00:00"},
+      {"XPEx_Timestamp(2026;13;32;25;0;0)", "2/2/2027 1:00:00 AM"},
       {"XPEx_Version()", XPLUG_EXAMPLE_VERSION},
       {"XPEx_Upper(\"straße\")", "STRASSE"},
       {"XPEx_Reverse(\"abc\")", "cba"},

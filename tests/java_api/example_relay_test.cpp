@@ -108,7 +108,7 @@ TEST_F(JavaApiExampleRelay, TimestampsCrossAsHostSecondsWithoutATimeZone) {
                  timestamp),
             0);
   EXPECT_EQ(fmsim::nativeType(timestamp), kFmxTypeTimeStamp);
-  EXPECT_EQ(fmsim::displayText(timestamp), "3/8/2026 2:30:00");
+  EXPECT_EQ(fmsim::displayText(timestamp), "3/8/2026 2:30:00 AM");
 
   FmxData* seconds = fmsim::makeEmptyData();
   ASSERT_EQ(call(u"XPEx_Seconds", {fmsim::makeTimeStampData(1970, 1, 1, 0, 0, 0)}, seconds), 0);

@@ -279,17 +279,17 @@ TEST_F(JavaApiValueTypes, DatesAndTimesKeepTheirWallClockTime) {
   };
   // The Java VM runs in New York (PluginRelay::start).
   expectCalls({
-      {u"T_Date", {timestamp(2026, 7, 4, 12, 34, 56)}, 0, "7/4/2026 12:34:56"},
-      {u"T_Date", {timestamp(2026, 1, 15, 0, 0, 0)}, 0, "1/15/2026 0:00:00"},
+      {u"T_Date", {timestamp(2026, 7, 4, 12, 34, 56)}, 0, "7/4/2026 12:34:56 PM"},
+      {u"T_Date", {timestamp(2026, 1, 15, 0, 0, 0)}, 0, "1/15/2026 12:00:00 AM"},
       // 1:30 happens twice on this night; either way it is written back as 1:30.
-      {u"T_Date", {timestamp(2026, 11, 1, 1, 30, 0)}, 0, "11/1/2026 1:30:00"},
+      {u"T_Date", {timestamp(2026, 11, 1, 1, 30, 0)}, 0, "11/1/2026 1:30:00 AM"},
       // 2:30 does not exist on this night: as a java.util.Date it is 3:30.
-      {u"T_Date", {timestamp(2026, 3, 8, 2, 30, 0)}, 0, "3/8/2026 3:30:00"},
+      {u"T_Date", {timestamp(2026, 3, 8, 2, 30, 0)}, 0, "3/8/2026 3:30:00 AM"},
       {u"T_Date", {empty()}, 0, ""},
       {u"T_Millis", {empty()}, 0, "0"},
       {u"T_Millis", {timestamp(1970, 1, 1, 0, 0, 0)}, 0, "18000000"},
       {u"T_Millis", {timestamp(2026, 3, 8, 1, 30, 0)}, 0, "1772951400000"},
-      {u"T_LocalDate", {[] { return fmsim::makeDateData(2026, 2, 28); }}, 0, "2/28/2026 0:00:00"},
+      {u"T_LocalDate", {[] { return fmsim::makeDateData(2026, 2, 28); }}, 0, "2/28/2026 12:00:00 AM"},
       {u"T_LocalTime", {[] { return fmsim::makeTimeData(13, 5, 9); }}, 0, "13:05:09"},
       // A duration beyond a day is no time of day, and is not cut down to one.
       {u"T_LocalTime", {[] { return fmsim::makeTimeData(25, 0, 0); }}, -1, ""},

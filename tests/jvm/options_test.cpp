@@ -3,6 +3,8 @@
 // are logged (error 1) and no VM is created.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <ostream>
 #include <string>
@@ -20,7 +22,8 @@ namespace {
 using testing::LogCapture;
 using testing::TempFolder;
 
-const std::string kLogging = "-Djava.util.logging.config.file=/tmp/logging.properties";
+// The logging configuration is read from the plug-in's temporary folder, shown here as "<TEMP>".
+const std::string kLogging = "-Djava.util.logging.config.file=<TEMP>/logging.properties";
 const std::string kBoot =
     "-Xbootclasspath/a:/opt/jre/lib/deploy.jar:/opt/jre/lib/plugin.jar:/opt/jre/lib/javaws.jar";
 const std::string kExtDirs =
@@ -55,7 +58,12 @@ std::vector<std::string> loggedOptions(const std::vector<std::string>& lines) {
   std::vector<std::string> options;
   for (const std::string& line : lines) {
     std::string prefix = std::to_string(options.size()) + ": ";
-    if (line.rfind(prefix, 0) == 0) options.push_back(line.substr(prefix.size()));
+    if (line.rfind(prefix, 0) != 0) continue;
+    std::string option = line.substr(prefix.size());
+    const char* temp = std::getenv("TEMP");
+    size_t at = temp != nullptr && *temp != '\0' ? option.find(temp) : std::string::npos;
+    if (at != std::string::npos) option.replace(at, std::strlen(temp), "<TEMP>");
+    options.push_back(option);
   }
   return options;
 }

@@ -6,6 +6,7 @@
 #include <jni.h>
 #include <stdlib.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <sstream>
 #include <string>
@@ -98,7 +99,7 @@ TEST_F(VmScenarioTest, StartUpCreatesTheVmAndReturnsThePluginsAnswer) {
   for (const std::string& expected :
        {std::string(") Found JVM dll at ") + XPLUG_TEST_JAVA_HOME + "/lib/server/libjvm.so\n",
         std::string(") No existing JVM found; creating one.\n"),
-        std::string(") 0: -Djava.util.logging.config.file=/tmp/logging.properties\n"),
+        std::string(") 0: -Djava.util.logging.config.file=") + std::getenv("TEMP") + "/logging.properties\n",
         std::string(") 1: vfprintf\n"), std::string(") 2: -Xbootclasspath/a:"),
         std::string(") JVM started successfully - jvm references is ")}) {
     EXPECT_EQ(countOf(log, expected), 1u) << expected << " in\n" << log;

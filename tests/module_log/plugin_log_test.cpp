@@ -5,8 +5,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
 #include <fstream>
 #include <functional>
+#include <future>
 #include <regex>
 #include <thread>
 
@@ -202,10 +206,25 @@ TEST_F(PluginLogTest, TempLogIsNeverWrittenThroughAPlantedLink) {
 }
 
 TEST_F(PluginLogTest, TooLongLogPathIsRefusedNotCut) {
-  std::string deep = documents_ + "/" + std::string(200, 'd');
+  // Measured from the limit, whatever the depth of the test's own folder: the log folder itself fits
+  // (so it is made), the file name takes the path past the limit.
+  constexpr size_t kLogPathLimit = 255;
+  const std::string logFolderPart = "/KvtPlugin Logs/";
+  const std::string pluginName = "PluginWithAVeryLongNameIndeedThatGoesOnAndOn";
+  const size_t deepLength = kLogPathLimit - logFolderPart.size() - 8;
+  if (documents_.size() + 1 >= deepLength) GTEST_SKIP() << "no room under the limit below " << documents_;
+  std::string deep = documents_ + "/";
+  // Components are kept short enough for any file system's name limit.
+  while (deep.size() < deepLength) {
+    deep += std::string(std::min<size_t>(deepLength - deep.size(), 100), 'd');
+    if (deep.size() < deepLength) deep += '/';
+  }
+  ASSERT_EQ(deep.size(), deepLength);
+  ASSERT_GT(deep.size() + logFolderPart.size() + pluginName.size() + std::string("_FMAdvanced.log").size(),
+            kLogPathLimit);
   std::filesystem::create_directories(deep);
   setDocumentsFolder(deep);
-  startAs("PluginWithAVeryLongNameIndeedThatGoesOnAndOn", "FMAdvanced");
+  startAs(pluginName.c_str(), "FMAdvanced");
   CaptureStdout();
   logMessage("too long\n");
   std::string out = GetCapturedStdout();
@@ -281,6 +300,30 @@ TEST_F(PluginLogTest, LogTextShowsWideTextAsUtf8) {
   EXPECT_EQ(logText(u"K\u00e4se \U0001F600"), "K\xC3\xA4se \xF0\x9F\x98\x80");
   EXPECT_EQ(logText(u"a\xD800"), "a\xEF\xBF\xBD");
   EXPECT_EQ(logText(u""), "");
+}
+
+TEST_F(PluginLogTest, AMessageDoesNotWaitForAStreamAnotherThreadHolds) {
+  // Another thread holds a stream of its own locked, as a thread blocked reading standard input does.
+  std::FILE* foreign = std::tmpfile();
+  ASSERT_NE(foreign, nullptr);
+  std::promise<void> locked;
+  std::promise<void> release;
+  std::thread holder([&] {
+    ::flockfile(foreign);
+    locked.set_value();
+    release.get_future().wait();
+    ::funlockfile(foreign);
+  });
+  locked.get_future().wait();
+  auto logged = std::async(std::launch::async, [] { logMessage("while another stream is held\n"); });
+  // Generous: a writer that flushes every stream never returns while the stream is held.
+  bool returned = logged.wait_for(std::chrono::seconds(60)) == std::future_status::ready;
+  release.set_value();
+  holder.join();
+  logged.wait();
+  std::fclose(foreign);
+  EXPECT_TRUE(returned);
+  EXPECT_EQ(entries(readFile(sharedLog())), std::vector<std::string>{"while another stream is held"});
 }
 
 }  // namespace

@@ -9,6 +9,8 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <vector>
 
 #include "platform/platform.h"
 #include "simdesktop/desktop.h"
@@ -33,44 +35,80 @@ class PlatformPosixTest : public ::testing::Test {
   std::string folder_;
 };
 
-TEST_F(PlatformPosixTest, CreateFileNoFollowTruncatesRegularFilesAndRefusesLinksAndFifos) {
+// What another user could have put at a path in a shared folder: each is refused and left as it was.
+struct PlantedFile {
+  const char* name;
+  std::function<void(const std::string& path, const std::string& target)> plant;
+};
+
+std::vector<PlantedFile> plantedFiles() {
+  return {
+      {"symbolic link",
+       [](const std::string& path, const std::string& target) {
+         ASSERT_EQ(::symlink(target.c_str(), path.c_str()), 0);
+       }},
+      {"second name", [](const std::string& path,
+                         const std::string& target) { ASSERT_EQ(::link(target.c_str(), path.c_str()), 0); }},
+      {"fifo",
+       [](const std::string& path, const std::string&) {  // and no wait for a reader
+         ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0);
+       }},
+      {"folder", [](const std::string& path,
+                    const std::string&) { ASSERT_TRUE(std::filesystem::create_directory(path)); }},
+  };
+}
+
+TEST_F(PlatformPosixTest, ExclusiveCreationReplacesOnlyTheUsersOwnFile) {
   std::string path = folder_ + "/copy.jar";
   std::ofstream(path) << "old contents";
-  std::FILE* file = createFileNoFollow(path.c_str());
+  std::FILE* file = createFileExclusive(path.c_str());
   ASSERT_NE(file, nullptr);
   std::fputs("new", file);
   std::fclose(file);
   EXPECT_EQ(xplug::testing::readFile(path), "new");
+  struct stat status;
+  ASSERT_EQ(::stat(path.c_str(), &status), 0);
+  EXPECT_EQ(status.st_mode & 0777, 0600u);
 
   std::string target = folder_ + "/target";
-  std::ofstream(target) << "precious";
-  std::string link = folder_ + "/link.jar";
-  ASSERT_EQ(::symlink(target.c_str(), link.c_str()), 0);
-  EXPECT_EQ(createFileNoFollow(link.c_str()), nullptr);
-  EXPECT_EQ(xplug::testing::readFile(target), "precious");
-
-  std::string fifo = folder_ + "/fifo.jar";
-  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
-  EXPECT_EQ(createFileNoFollow(fifo.c_str()), nullptr);  // and does not wait for a reader
-  EXPECT_EQ(createFileNoFollow(folder_.c_str()), nullptr);
-  EXPECT_EQ(createFileNoFollow(nullptr), nullptr);
+  for (const PlantedFile& planted : plantedFiles()) {
+    SCOPED_TRACE(planted.name);
+    std::ofstream(target) << "precious";
+    std::string plantedPath = folder_ + "/planted." + planted.name;
+    planted.plant(plantedPath, target);
+    EXPECT_EQ(createFileExclusive(plantedPath.c_str()), nullptr);
+    EXPECT_EQ(lastCRuntimeError(), kPlantedFileError);
+    EXPECT_EQ(openFileAppendOwn(plantedPath.c_str()), nullptr);
+    EXPECT_EQ(lastCRuntimeError(), kPlantedFileError);
+    EXPECT_EQ(xplug::testing::readFile(target), "precious");
+    EXPECT_TRUE(std::filesystem::exists(std::filesystem::symlink_status(plantedPath)));
+  }
+  EXPECT_EQ(createFileExclusive(nullptr), nullptr);
+  EXPECT_EQ(openFileAppendOwn(nullptr), nullptr);
 }
 
-TEST_F(PlatformPosixTest, AppendNoFollowAppendsButNeverThroughALink) {
+TEST_F(PlatformPosixTest, AFileOfAnotherUserIsNeverTakenOver) {
+  // Only a superuser can give a file away, so that is what this case needs.
+  if (::geteuid() != 0) GTEST_SKIP() << "needs a superuser to plant another user's file";
+  std::string path = folder_ + "/Kvttemp.log";
+  std::ofstream(path) << "theirs";
+  ASSERT_EQ(::chown(path.c_str(), 4242, 4242), 0);
+  EXPECT_EQ(createFileExclusive(path.c_str()), nullptr);
+  EXPECT_EQ(lastCRuntimeError(), kPlantedFileError);
+  EXPECT_EQ(openFileAppendOwn(path.c_str()), nullptr);
+  EXPECT_EQ(lastCRuntimeError(), kPlantedFileError);
+  EXPECT_EQ(xplug::testing::readFile(path), "theirs");
+}
+
+TEST_F(PlatformPosixTest, AppendOwnCreatesAndAppends) {
   std::string path = folder_ + "/Kvttemp.log";
   for (const char* line : {"one\n", "two\n"}) {
-    std::FILE* file = openFileAppendNoFollow(path.c_str());
+    std::FILE* file = openFileAppendOwn(path.c_str());
     ASSERT_NE(file, nullptr);
     std::fputs(line, file);
     std::fclose(file);
   }
   EXPECT_EQ(xplug::testing::readFile(path), "one\ntwo\n");
-  std::string target = folder_ + "/target";
-  std::ofstream(target) << "precious";
-  std::string link = folder_ + "/planted.log";
-  ASSERT_EQ(::symlink(target.c_str(), link.c_str()), 0);
-  EXPECT_EQ(openFileAppendNoFollow(link.c_str()), nullptr);
-  EXPECT_EQ(xplug::testing::readFile(target), "precious");
 }
 
 TEST_F(PlatformPosixTest, WidePathsAreUtf8OnDisk) {

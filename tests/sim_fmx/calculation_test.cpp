@@ -114,11 +114,87 @@ TEST_F(CalculationTest, EvaluatesTheLanguageSubset) {
       {"Date ( 1 ; 2 ; 2024 ) - Date ( 1 ; 1 ; 2024 )", "1"},
       {"Time ( 25 ; 0 ; 0 )", "25:00:00"},
       {"Time ( 1 ; 2 ; 3 ) + 60", "1:03:03"},
-      {"Timestamp ( Date ( 1 ; 2 ; 2024 ) ; Time ( 3 ; 4 ; 5 ) )", "1/2/2024 3:04:05"},
+      {"Timestamp ( Date ( 1 ; 2 ; 2024 ) ; Time ( 3 ; 4 ; 5 ) )", "1/2/2024 3:04:05 AM"},
       {"GetAsNumber ( Date ( 1 ; 1 ; 1970 ) )", "719163"},
       {"GetAsNumber ( Timestamp ( Date ( 1 ; 1 ; 1970 ) ; 0 ) )", "62135683200"},
       {"Round ( 2.345 ; 2 ) & \" \" & Int ( -2.7 ) & \" \" & Abs ( -3 )", "2.35 -2 3"},
       {"/* note */ 1 + // rest of line\n 1", "2"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(shown(c.expression), c.expected) << c.expression;
+}
+
+TEST_F(CalculationTest, TextReadsAsDatesAndTimesTheWayFileMakerReadsIt) {
+  struct Case {
+    const char* expression;
+    const char* expected;
+  };
+  const Case cases[] = {
+      {"GetAsDate ( \"2/29/2024\" )", "2/29/2024"},
+      {"GetAsDate ( \"2/29/2023\" )", "?"},
+      {"GetAsDate ( \"13/1/2024\" )", "?"},
+      {"GetAsDate ( \"1/32/2024\" )", "?"},
+      {"GetAsDate ( \"tomorrow\" )", "?"},
+      {"GetAsDate ( \"\" ) & \"|\"", "|"},
+      {"GetAsDate ( \"719163\" )", "1/1/1970"},
+      {"GetAsTime ( \"12:30 PM\" )", "12:30:00"},
+      {"GetAsTime ( \"12:30 am\" )", "0:30:00"},
+      {"GetAsTime ( \"1:05:09 PM\" )", "13:05:09"},
+      {"GetAsTime ( \"13:00 PM\" )", "?"},
+      {"GetAsTime ( \"25:99\" )", "?"},
+      {"GetAsTime ( \"\" ) & \"|\"", "|"},
+      {"GetAsTimestamp ( \"1/2/2024 1:30:00 PM\" )", "1/2/2024 1:30:00 PM"},
+      {"GetAsTimestamp ( \"1/2/2024 0:00:05\" )", "1/2/2024 12:00:05 AM"},
+      {"GetAsTimestamp ( GetAsText ( Timestamp ( Date ( 7 ; 4 ; 2026 ) ; Time ( 23 ; 59 ; 59.5 ) ) ) )",
+       "7/4/2026 11:59:59.5 PM"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(shown(c.expression), c.expected) << c.expression;
+}
+
+TEST_F(CalculationTest, NumbersPowersAndTextFunctions) {
+  struct Case {
+    const char* expression;
+    const char* expected;
+  };
+  const Case cases[] = {
+      {"Round ( 123.456 ; -1 )", "120"},
+      {"Round ( -155 ; -1 ) & \" \" & Round ( 149 ; -2 ) & \" \" & Round ( 5 ; -1 )", "-160 100 10"},
+      {"Round ( 1.5 ; -400 )", "0"},
+      {"1.5e3 + 2E-2 + 1e+1", "1510.02"},
+      {"2 ^ 10 & \" \" & 2 ^ -2 & \" \" & 2 ^ 3 ^ 2 & \" \" & -2 ^ 2", "1024 0.25 64 4"},
+      {"2 * 3 ^ 2", "18"},
+      {"9 ^ 0.5", "3"},
+      {"(-8) ^ ( 1 / 3 )", "?"},
+      {"0 ^ -1", "?"},
+      {"10 ^ 400 = 1e400", "1"},
+      // Beyond FileMaker's 10^400, and texts beyond what one value holds, are "?", never a value that
+      // grows until memory runs out.
+      {"1e400 * 10", "?"},
+      {"10 ^ 401", "?"},
+      {"-9e400 - 1e400", "?"},
+      {"1e-400 * 1e-10", "0"},
+      // Found by fuzz_calculation: powers of powers once took minutes to reach a number no one can use.
+      {"Round ( 246.4560; -Round ( 246.4560; -1 ) ^ + - 1 ) ^Round ( 242.4560; -1 ) ^  Round ( 246.4560; "
+       "-Round ( 246.4560; -1 ) ^ + - 1 ) ^Round ( 242.4560; -1 ) ^  + - 42+ - 42",
+       "?"},
+      {"Let ( [ a = \"xxxxxxxxxxxxxxxxx\" ; b = a & a & a & a ; c = b & b & b & b ; d = c & c & c & c ; e = "
+       "d & d & d "
+       "& d ; f = e & e & e & e ; g = f & f & f & f ; h = g & g & g & g ; i = h & h & h & h ; j = i & i & i "
+       "& i ; "
+       "k = j & j & j & j ] ; Length ( k ) )",
+       "?"},
+      {"Pi", "3.1415926535897932"},
+      {"Round ( Pi ; 4 )", "3.1416"},
+      {"Exact ( \"abc\" ; \"abc\" ) & Exact ( \"abc\" ; \"ABC\" ) & ( \"abc\" = \"ABC\" )", "101"},
+      {"Quote ( \"say \\\"hi\\\" \\\\ now\" & ¶ )", "\"say \\\"hi\\\" \\\\ now¶\""},
+      {"Base64Encode ( \"Hello, Zürich\" )", "SGVsbG8sIFrDvHJpY2g="},
+      {"Base64Decode ( \"SGVsbG8sIFrDvHJpY2g=\" )", "Hello, Zürich"},
+      {"Base64Decode ( \"SGVsbG8\" )", "?"},
+      {"Base64Decode ( \"SGV$bG8=\" )", "?"},
+      {"Base64Decode ( \"aGk=\" ; \"hi.txt\" )", "hi.txt"},
+      {"Base64Encode ( Base64Decode ( \"AAEC/w==\" ; \"b.bin\" ) )", "AAEC/w=="},
+      {"Length ( Base64Encode ( Left ( \"xxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxx\" ; 57 "
+       ") & \"y\" ) )",
+       "82"},
   };
   for (const Case& c : cases) EXPECT_EQ(shown(c.expression), c.expected) << c.expression;
 }
@@ -183,11 +259,29 @@ TEST_F(CalculationTest, PluginFunctionsGetTheirParametersAndParameterCountsAreEn
 TEST_F(CalculationTest, RegistrationRefusesFunctionsThatCouldNeverBeCalled) {
   FmxQuadChar* id = FM_QuadChar_Constructor2('X', 'P', 'L', 'G', &fresh());
   FmxText* name = text(u"XP_Bad");
-  FM_ExprEnv_RegisterExternalFunction(id, 1, name, name, 0, 1, 0, nullptr, &fresh());
-  EXPECT_EQ(code(), kHostErrorFailure);
-  FM_ExprEnv_RegisterExternalFunction(id, 1, name, name, 2, 1, 0, joinParameters, &fresh());
-  EXPECT_EQ(code(), kHostErrorFailure);
+  FmxText* empty = text(u"");
+  struct Refused {
+    const char* what;
+    FmxText* name;
+    int16_t minArgs, maxArgs;
+    FmxExternalFunction callback;
+  };
+  const Refused cases[] = {
+      {"no callback", name, 0, 1, nullptr},
+      {"maximum below the minimum", name, 2, 1, joinParameters},
+      {"negative minimum", name, -1, 1, joinParameters},
+      {"empty name", empty, 0, 1, joinParameters},
+  };
+  for (const Refused& c : cases) {
+    SCOPED_TRACE(c.what);
+    // Refused through the result, as FileMaker does; the error record stays clear.
+    EXPECT_EQ(FM_ExprEnv_RegisterExternalFunction(id, 1, c.name, name, c.minArgs, c.maxArgs, 0, c.callback,
+                                                  &fresh()),
+              fmsim::kOperandRefused);
+    EXPECT_EQ(code(), 0);
+  }
   EXPECT_TRUE(fmsim::registeredFunctions().empty());
+  FM_Text_Delete(empty, &fresh());
   FM_Text_Delete(name, &fresh());
   FM_QuadChar_Delete(id, &fresh());
 }
@@ -263,6 +357,7 @@ TEST_F(CalculationTest, EvaluateThroughTheHostOperationsNestsAndUsesTheCurrentEn
 
   FM_ExprEnv_Evaluate(nullptr, expression, result, &fresh());
   EXPECT_EQ(code(), kHostErrorFailure);
+  EXPECT_EQ(takeMisuse(), std::vector<std::string>{"FM_ExprEnv_Evaluate: null"});
   for (FmxText* t : {expression, broken}) FM_Text_Delete(t, &fresh());
   FM_Data_Delete(result, &fresh());
   for (FmxExprEnv* e : {env, other}) FM_ExprEnv_Delete(e, &fresh());
@@ -288,8 +383,7 @@ TEST_F(CalculationTest, AResultDeletedDuringTheEvaluationIsNotWritten) {
   FmxText* expression = text(source);
   FM_ExprEnv_Evaluate(env, expression, result, &fresh());
   EXPECT_EQ(code(), kHostErrorFailure);
-  ASSERT_FALSE(fmsim::deadObjectReports().empty());
-  EXPECT_EQ(fmsim::deadObjectReports().back().operation, "FM_ExprEnv_Evaluate");
+  EXPECT_EQ(takeMisuse(), std::vector<std::string>{"FM_ExprEnv_Evaluate: deleted Data"});
   FM_Text_Delete(expression, &fresh());
   FM_ExprEnv_Delete(env, &fresh());
   EXPECT_EQ(fmsim::totalLiveCount(), 0);

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "fmsim/calculation.h"
 #include "fmsim/test_support.h"
@@ -35,6 +36,18 @@ class HostTest : public ::testing::Test {
     return t;
   }
   std::u16string units(const FmxText* t) { return fmsim::textUnits(t); }
+
+  // Takes the host's misuse reports, for the tests that provoke them, as "operation: reason" with the
+  // reason cut before its first ':' or '(' (where addresses follow).
+  static std::vector<std::string> takeMisuse() {
+    std::vector<std::string> taken;
+    for (const fmsim::DeadObjectReport& report : fmsim::takeDeadObjectReports()) {
+      std::string reason = report.reason.substr(0, report.reason.find_first_of(":("));
+      while (!reason.empty() && reason.back() == ' ') reason.pop_back();
+      taken.push_back(report.operation + ": " + reason);
+    }
+    return taken;
+  }
 
   HostErrorRecord err_{1, 0};
 };

@@ -29,6 +29,7 @@ TEST_F(TestSupportTest, TraceRecordsThePluginsCallsButNotTheHostsOwn) {
   EXPECT_EQ(sunk.size(), 3u);
   EXPECT_EQ(sunk[2], "FM_Text_GetSize(text=null) -> 0 [code 2]");
   fmsim::deleteData(hostMade);
+  EXPECT_EQ(takeMisuse(), std::vector<std::string>{"FM_Text_GetSize: null"});
 }
 
 TEST_F(TestSupportTest, LiveCountsFollowConstructorsAndDeletesPerKind) {
@@ -86,7 +87,7 @@ TEST_F(TestSupportTest, CallsOnDeadObjectsAreReportedNeverFollowed) {
   FmxData* data = FM_Data_Constructor1(&fresh());
   FM_Text_GetSize(reinterpret_cast<const FmxText*>(data), &fresh());
 
-  std::vector<fmsim::DeadObjectReport> reports = fmsim::deadObjectReports();
+  std::vector<fmsim::DeadObjectReport> reports = fmsim::takeDeadObjectReports();
   ASSERT_EQ(reports.size(), 4u);
   EXPECT_EQ(reports[0].operation, "FM_Text_GetSize");
   EXPECT_EQ(reports[0].address, t);
@@ -95,8 +96,7 @@ TEST_F(TestSupportTest, CallsOnDeadObjectsAreReportedNeverFollowed) {
   EXPECT_EQ(reports[2].reason, "never created");
   EXPECT_EQ(reports[3].reason, "wrong kind (Data, expected Text)");
 
-  fmsim::resetTestSupport();
-  EXPECT_TRUE(fmsim::deadObjectReports().empty());
+  EXPECT_TRUE(fmsim::deadObjectReports().empty()) << "taken";
   FM_Text_Delete(next, &fresh());
   FM_Data_Delete(data, &fresh());
 }

@@ -121,6 +121,9 @@ TEST_F(ValuesTest, BinaryStreamsAreTypedOrderedAndRangeChecked) {
   EXPECT_EQ(FM_BinaryData_Add(binary, jpeg, 200, bytes.data(), &fresh()), 0);
   EXPECT_EQ(FM_BinaryData_Add(binary, size, 4, bytes.data(), &fresh()), 0);
   EXPECT_EQ(FM_BinaryData_Add(binary, size, 0, nullptr, &fresh()), 0);
+  EXPECT_EQ(FM_BinaryData_Add(binary, size, 4, nullptr, &fresh()), fmsim::kOperandRefused)
+      << "a stream without its bytes";
+  EXPECT_EQ(code(), 0);
   EXPECT_EQ(FM_BinaryData_GetCount(binary, &fresh()), 3);
   EXPECT_EQ(FM_BinaryData_GetTotalSize(binary, &fresh()), 204u);
 
@@ -185,11 +188,11 @@ TEST_F(DateTimeTest, SettersNormaliseOutOfRangeFields) {
     const char* expected;
   };
   const Case cases[] = {
-      {2024, 13, 1, 0, 0, 0, "1/1/2025 0:00:00"},     {2024, 3, 0, 0, 0, 0, "2/29/2024 0:00:00"},
-      {2023, 3, 0, 0, 0, 0, "2/28/2023 0:00:00"},     {2024, 0, 15, 0, 0, 0, "12/15/2023 0:00:00"},
-      {2024, 1, 31, 25, 0, 0, "2/1/2024 1:00:00"},    {2024, 1, 1, 0, -30, 0, "12/31/2023 23:30:00"},
-      {2024, 12, 31, 23, 59, 60, "1/1/2025 0:00:00"}, {1, 1, 1, 0, 0, 0, "1/1/0001 0:00:00"},
-      {2024, -11, 1, 12, 0, -1, "1/1/2023 11:59:59"},
+      {2024, 13, 1, 0, 0, 0, "1/1/2025 12:00:00 AM"},     {2024, 3, 0, 0, 0, 0, "2/29/2024 12:00:00 AM"},
+      {2023, 3, 0, 0, 0, 0, "2/28/2023 12:00:00 AM"},     {2024, 0, 15, 0, 0, 0, "12/15/2023 12:00:00 AM"},
+      {2024, 1, 31, 25, 0, 0, "2/1/2024 1:00:00 AM"},     {2024, 1, 1, 0, -30, 0, "12/31/2023 11:30:00 PM"},
+      {2024, 12, 31, 23, 59, 60, "1/1/2025 12:00:00 AM"}, {1, 1, 1, 0, 0, 0, "1/1/0001 12:00:00 AM"},
+      {2024, -11, 1, 12, 0, -1, "1/1/2023 11:59:59 AM"},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(normalized(c.y, c.m, c.d, c.hour, c.minute, c.second), c.expected)
@@ -219,9 +222,17 @@ TEST_F(DateTimeTest, HostSecondsCountFromDayOne) {
   fmsim::deleteData(halfData);
 
   FM_FixPt_AssignInt(y, 0, &fresh());
-  EXPECT_EQ(FM_DateTime_SetNormalizedDate2(t, y, m, d, &fresh()), 0);
-  EXPECT_EQ(code(), kHostErrorFailure) << "year 0 is before the host's calendar";
+  EXPECT_EQ(FM_DateTime_SetNormalizedDate2(t, y, m, d, &fresh()), fmsim::kOperandRefused)
+      << "year 0 is before the host's calendar";
+  EXPECT_EQ(code(), 0) << "a refusal is the result, not an exception";
   EXPECT_EQ(FM_DateTime_GetDaysSinceEpoch(t, &fresh()), 719163) << "a refused date changes nothing";
+  EXPECT_EQ(FM_DateTime_SetNormalizedTime1(t, -24 * 719164, 0, 0, 0, &fresh()), fmsim::kOperandRefused);
+  EXPECT_EQ(code(), 0);
+  FmxData* farData = fmsim::makeNumberData("-99999999999");
+  FM_DateTime_SetSecsSinceMidnight(t, FM_Data_GetAsNumber(farData, &fresh()), &fresh());
+  EXPECT_EQ(code(), 0);
+  fmsim::deleteData(farData);
+  EXPECT_EQ(FM_DateTime_GetDaysSinceEpoch(t, &fresh()), 719163) << "nor does a refused time";
 
   for (auto* n : {y, m, d, seconds}) FM_FixPt_Delete(n, &fresh());
   FM_DateTime_Delete(t, &fresh());
@@ -263,8 +274,10 @@ TEST_F(ValuesTest, ViewsBelongToTheirDataAndFollowItsChanges) {
   EXPECT_EQ(FM_Data_GetNativeType(data, &fresh()), kFmxTypeNumber);
   EXPECT_EQ(units(view), u"-12.5") << "the view shows the new value";
 
-  FM_Data_SetAsText(data, input, locale, 9, &fresh());
-  EXPECT_EQ(code(), kHostErrorFailure) << "no such native type";
+  EXPECT_EQ(FM_Data_SetAsText(data, input, locale, 9, &fresh()), fmsim::kOperandRefused)
+      << "no such native type";
+  EXPECT_EQ(code(), 0);
+  EXPECT_EQ(units(view), u"-12.5");
 
   // A view is read-only and not the plug-in's to delete.
   FM_Text_AppendText(const_cast<FmxText*>(view), input, 0, 1, &fresh());
@@ -278,6 +291,9 @@ TEST_F(ValuesTest, ViewsBelongToTheirDataAndFollowItsChanges) {
   EXPECT_EQ(code(), kHostErrorFailure) << "a view dies with its data";
   FM_Text_Delete(input, &fresh());
   EXPECT_EQ(fmsim::totalLiveCount(), 0);
+  EXPECT_EQ(takeMisuse(),
+            (std::vector<std::string>{"FM_Text_AppendText: read-only", "FM_Text_Delete: not deletable",
+                                      "FM_Text_GetSize: deleted Text"}));
 }
 
 TEST_F(ValuesTest, DateTimeViewsGiveTheWholeValue) {
@@ -290,7 +306,7 @@ TEST_F(ValuesTest, DateTimeViewsGiveTheWholeValue) {
   const Case cases[] = {
       {fmsim::makeTimeData(1, 2, 3), 0, 3723, "1:02:03"},
       {fmsim::makeDateData(1970, 1, 1), 719163, 0, "1/1/1970"},
-      {fmsim::makeTimeStampData(1970, 1, 2, 0, 0, 5), 719164, 5, "1/2/1970 0:00:05"},
+      {fmsim::makeTimeStampData(1970, 1, 2, 0, 0, 5), 719164, 5, "1/2/1970 12:00:05 AM"},
   };
   for (const Case& c : cases) {
     FmxFixPt* secs = FM_FixPt_Constructor1(0, 16, &fresh());
@@ -334,6 +350,7 @@ TEST_F(ValuesTest, VectorElementsAreReadOnlyAndIndexChecked) {
   EXPECT_EQ(code(), kHostErrorFailure);
   EXPECT_TRUE(fmsim::deleteDataVect(vector));
   EXPECT_EQ(fmsim::totalLiveCount(), 0);
+  EXPECT_EQ(takeMisuse(), std::vector<std::string>{"FM_Data_Delete: not deletable"});
 }
 
 }  // namespace

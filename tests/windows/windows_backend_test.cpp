@@ -204,21 +204,23 @@ class WindowsFilesTest : public ::testing::Test {
   std::wstring folder_;
 };
 
-TEST_F(WindowsFilesTest, NoFollowCreationTruncatesFilesAndRefusesFolders) {
+TEST_F(WindowsFilesTest, ExclusiveCreationReplacesFilesAndRefusesFolders) {
   const std::string file = ansi(folder_ + L"\\new.bin");
-  std::FILE* stream = platform::createFileNoFollow(file.c_str());
+  std::FILE* stream = platform::createFileExclusive(file.c_str());
   ASSERT_NE(stream, nullptr);
   std::fputs("first\n", stream);
   std::fclose(stream);
-  stream = platform::createFileNoFollow(file.c_str());
+  stream = platform::createFileExclusive(file.c_str());
   ASSERT_NE(stream, nullptr);
   std::fputs("a\nb", stream);
   std::fclose(stream);
-  EXPECT_EQ(readAll(folder_ + L"\\new.bin"), "a\nb") << "binary, truncated";
+  EXPECT_EQ(readAll(folder_ + L"\\new.bin"), "a\nb") << "binary, a new file";
 
   ASSERT_TRUE(platform::createDirectory(reinterpret_cast<const char16_t*>((folder_ + L"\\sub").c_str())));
-  EXPECT_EQ(platform::createFileNoFollow(ansi(folder_ + L"\\sub").c_str()), nullptr);
-  EXPECT_EQ(platform::openFileAppendNoFollow(ansi(folder_ + L"\\sub").c_str()), nullptr);
+  EXPECT_EQ(platform::createFileExclusive(ansi(folder_ + L"\\sub").c_str()), nullptr);
+  EXPECT_EQ(platform::lastCRuntimeError(), platform::kPlantedFileError);
+  EXPECT_EQ(platform::openFileAppendOwn(ansi(folder_ + L"\\sub").c_str()), nullptr);
+  EXPECT_EQ(platform::lastCRuntimeError(), platform::kPlantedFileError);
   EXPECT_TRUE(platform::pathExists(ansi(folder_ + L"\\sub").c_str()));
   EXPECT_FALSE(platform::pathExists(ansi(folder_ + L"\\missing").c_str()));
 }
@@ -226,7 +228,7 @@ TEST_F(WindowsFilesTest, NoFollowCreationTruncatesFilesAndRefusesFolders) {
 TEST_F(WindowsFilesTest, AppendingWritesTextModeLineEnds) {
   const std::string file = ansi(folder_ + L"\\append.log");
   for (const char* line : {"one\n", "two\n"}) {
-    std::FILE* stream = platform::openFileAppendNoFollow(file.c_str());
+    std::FILE* stream = platform::openFileAppendOwn(file.c_str());
     ASSERT_NE(stream, nullptr);
     std::fputs(line, stream);
     std::fclose(stream);

@@ -3,12 +3,15 @@
 #ifndef XPLUG_PLATFORM_POSIX_PLATFORM_LITERALS_H
 #define XPLUG_PLATFORM_POSIX_PLATFORM_LITERALS_H
 
+#include <cerrno>
 #include <cstdint>
 
 namespace xplug::platform {
 
 // The code page of narrow file paths: UTF-8, as the system takes them.
 inline constexpr uint32_t kNarrowPathCodePage = 65001;
+// What a file in a shared folder that is not this user's own plain file is refused with.
+inline constexpr int kPlantedFileError = EEXIST;
 
 // File path separator, as narrow and wide text.
 inline constexpr char kPathSeparator = '/';
@@ -25,8 +28,9 @@ inline constexpr char16_t kServerLogProbe2[] = u"/opt/FileMaker/FileMaker Server
 inline constexpr char16_t kServerLogFolder2[] = u"/opt/FileMaker/FileMaker Server/Data/Logs";
 // Prefix of the URL the class loader reads the plug-in's jar from; the absolute path follows.
 inline constexpr char kArchiveUrlPrefix[] = "file://";
-// The Java VM's logging configuration and extension folder options.
-inline constexpr char kLoggingConfigFile[] = "/tmp/logging.properties";
+// The Java VM's logging configuration, a file in the plug-in's temporary folder, and the extension
+// folder option.
+inline constexpr char kLoggingConfigFileName[] = "logging.properties";
 inline constexpr char16_t kSystemJavaExtFolder[] = u"/usr/java/packages/lib/ext";
 // The Java runtime's keys in the simulated registry, tried in this order: the key of Java 8 and older
 // runtimes, then the keys that Java 9 and later runtimes register on Windows.

@@ -77,29 +77,6 @@ struct DescriptorCloser {
   }
 };
 
-// Opens with O_NOFOLLOW and refuses anything but a regular file, then wraps the descriptor in a stream.
-// O_NONBLOCK keeps the open of a planted FIFO from waiting for a reader; it is cleared again for the
-// regular file.
-std::FILE* openRegularNoFollow(const char* path, int flags, const char* mode) {
-  if (!path) {
-    errno = EINVAL;
-    return nullptr;
-  }
-  DescriptorCloser descriptor{::open(path, flags | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK, 0666)};
-  if (descriptor.fd < 0) return nullptr;
-  struct stat status;
-  if (::fstat(descriptor.fd, &status) != 0) return nullptr;
-  if (!S_ISREG(status.st_mode)) {
-    errno = EINVAL;
-    return nullptr;
-  }
-  int statusFlags = ::fcntl(descriptor.fd, F_GETFL);
-  if (statusFlags < 0 || ::fcntl(descriptor.fd, F_SETFL, statusFlags & ~O_NONBLOCK) != 0) return nullptr;
-  std::FILE* stream = ::fdopen(descriptor.fd, mode);
-  if (stream) descriptor.release();
-  return stream;
-}
-
 }  // namespace
 
 // ---- Environment ----
@@ -147,20 +124,74 @@ std::FILE* openFileShared(std::u16string_view path, const char* mode) {
   });
 }
 
-std::FILE* createFileNoFollow(const char* path) {
-  std::FILE* stream = openRegularNoFollow(path, O_WRONLY | O_CREAT, "wb");
-  // Truncated only now that the path is known to be a regular file of ours to write.
-  if (stream && ::ftruncate(::fileno(stream), 0) != 0) {
+namespace {
+
+// A file another user could have planted in a shared folder is never taken over: only a regular file
+// of this user with no other name (a hard link would let its owner read or change what is written).
+bool isOwnPlainFile(int descriptor) {
+  struct stat status;
+  return ::fstat(descriptor, &status) == 0 && S_ISREG(status.st_mode) && status.st_uid == ::geteuid() &&
+         status.st_nlink == 1;
+}
+
+// Opens an existing file without following a link and without waiting on a FIFO; -1 unless it is this
+// user's own plain file, with errno EEXIST for a file that is someone else's or no plain file.
+int openOwnExisting(const char* path, int flags) {
+  DescriptorCloser descriptor{::open(path, flags | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK)};
+  if (descriptor.fd < 0) {
+    if (errno == ELOOP || errno == ENXIO || errno == EISDIR) errno = EEXIST;
+    return -1;
+  }
+  if (!isOwnPlainFile(descriptor.fd)) {
+    errno = EEXIST;
+    return -1;
+  }
+  int statusFlags = ::fcntl(descriptor.fd, F_GETFL);
+  if (statusFlags < 0 || ::fcntl(descriptor.fd, F_SETFL, statusFlags & ~O_NONBLOCK) != 0) return -1;
+  return descriptor.release();
+}
+
+std::FILE* streamFor(int descriptor, const char* mode) {
+  if (descriptor < 0) return nullptr;
+  std::FILE* stream = ::fdopen(descriptor, mode);
+  if (!stream) {
     int error = errno;
-    std::fclose(stream);
+    ::close(descriptor);
     errno = error;
-    return nullptr;
   }
   return stream;
 }
 
-std::FILE* openFileAppendNoFollow(const char* path) {
-  return openRegularNoFollow(path, O_WRONLY | O_CREAT | O_APPEND, "a");
+constexpr int kCreateNew = O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC;
+constexpr mode_t kPrivateFile = 0600;
+
+}  // namespace
+
+std::FILE* createFileExclusive(const char* path) {
+  if (!path) {
+    errno = EINVAL;
+    return nullptr;
+  }
+  int descriptor = ::open(path, kCreateNew, kPrivateFile);
+  if (descriptor < 0 && errno == EEXIST) {
+    // An earlier file of this user's is replaced by a new one, so that no handle to the old file
+    // reaches what is written now; anything else at the path stays as it is and is refused.
+    DescriptorCloser earlier{openOwnExisting(path, O_RDONLY)};
+    if (earlier.fd < 0) return nullptr;
+    if (::unlink(path) != 0) return nullptr;
+    descriptor = ::open(path, kCreateNew, kPrivateFile);
+  }
+  return streamFor(descriptor, "wb");
+}
+
+std::FILE* openFileAppendOwn(const char* path) {
+  if (!path) {
+    errno = EINVAL;
+    return nullptr;
+  }
+  int descriptor = ::open(path, kCreateNew | O_APPEND, kPrivateFile);
+  if (descriptor < 0 && errno == EEXIST) descriptor = openOwnExisting(path, O_WRONLY | O_APPEND);
+  return streamFor(descriptor, "a");
 }
 
 bool pathExists(const char* path) {

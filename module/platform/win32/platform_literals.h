@@ -4,9 +4,13 @@
 #ifndef XPLUG_PLATFORM_WIN32_PLATFORM_LITERALS_H
 #define XPLUG_PLATFORM_WIN32_PLATFORM_LITERALS_H
 
+#include <cerrno>
 #include <cstdint>
 
 namespace xplug::platform {
+
+// What a file in a shared folder that is not the user's own plain file is refused with.
+inline constexpr int kPlantedFileError = EEXIST;
 
 // The code page of narrow file paths: the thread's ANSI code page, as the narrow Win32 and C runtime
 // functions take them.
@@ -29,8 +33,9 @@ inline constexpr char16_t kServerLogProbe2[] =
 inline constexpr char16_t kServerLogFolder2[] = u"C:\\Program Files\\Filemaker\\FileMaker Server\\Data\\Logs";
 // Prefix of the URL the class loader reads the plug-in's jar from; the absolute path follows.
 inline constexpr char kArchiveUrlPrefix[] = "file:///";
-// The Java VM's logging configuration and extension folder options.
-inline constexpr char kLoggingConfigFile[] = "C:\\Temp\\logging.properties";
+// The Java VM's logging configuration, a file in the plug-in's temporary folder, and the extension
+// folder option.
+inline constexpr char kLoggingConfigFileName[] = "logging.properties";
 inline constexpr char16_t kSystemJavaExtFolder[] = u"C:\\WINDOWS\\Sun\\Java\\lib\\ext";
 // The Java runtime's registry keys under HKEY_LOCAL_MACHINE, tried in this order: the key of Java 8
 // and older runtimes, then the keys that Java 9 and later runtimes register.

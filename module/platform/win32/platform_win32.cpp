@@ -89,32 +89,37 @@ struct FileHandleOwner {
   }
 };
 
-// Opens (or creates) a file for writing without following a reparse point (a symbolic link or
-// junction planted at the path) and refuses anything but a plain disk file; then hands the handle to a
-// C runtime stream. `truncate` empties the file once it is known to be ours to write.
-std::FILE* openRegularNoFollow(const char* path, DWORD access, bool truncate, int descriptorFlags,
-                               const char* mode) {
-  if (!path || !mode) {
-    errno = EINVAL;
-    return nullptr;
-  }
-  FileHandleOwner file{::CreateFileA(path, access, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
-                                     FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr)};
-  if (file.handle == INVALID_HANDLE_VALUE) {
-    errno = errnoOf(::GetLastError());
-    return nullptr;
-  }
+// A plain disk file with one name: no folder, no reparse point (a symbolic link or junction), no
+// second name through which someone else could read or change what is written.
+bool isPlainSingleFile(HANDLE file) {
   BY_HANDLE_FILE_INFORMATION information;
-  if (::GetFileType(file.handle) != FILE_TYPE_DISK ||
-      !::GetFileInformationByHandle(file.handle, &information) ||
-      (information.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) != 0) {
-    errno = EINVAL;
-    return nullptr;
+  return ::GetFileType(file) == FILE_TYPE_DISK && ::GetFileInformationByHandle(file, &information) &&
+         (information.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) == 0 &&
+         information.nNumberOfLinks == 1;
+}
+
+// Opens `path` without following a reparse point; folders open too, so that they can be refused.
+HANDLE openNoFollow(const char* path, DWORD access, DWORD disposition) {
+  return ::CreateFileA(path, access, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, disposition,
+                       FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS,
+                       nullptr);
+}
+
+// Creates `path` exclusively; INVALID_HANDLE_VALUE when something is there already (with errno
+// kPlantedFileError) or the creation failed.
+HANDLE createNew(const char* path, DWORD access) {
+  HANDLE file = openNoFollow(path, access, CREATE_NEW);
+  if (file == INVALID_HANDLE_VALUE) {
+    DWORD error = ::GetLastError();
+    bool exists = error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS ||
+                  (error == ERROR_ACCESS_DENIED && ::GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES);
+    errno = exists ? kPlantedFileError : errnoOf(error);
   }
-  if (truncate && !::SetEndOfFile(file.handle)) {
-    errno = errnoOf(::GetLastError());
-    return nullptr;
-  }
+  return file;
+}
+
+// Hands an open file to a C runtime stream.
+std::FILE* streamOf(FileHandleOwner& file, int descriptorFlags, const char* mode) {
   int descriptor = ::_open_osfhandle(reinterpret_cast<intptr_t>(file.handle), descriptorFlags);
   if (descriptor < 0) return nullptr;
   file.release();
@@ -185,12 +190,47 @@ std::FILE* openFileShared(std::u16string_view path, const char* mode) {
   });
 }
 
-std::FILE* createFileNoFollow(const char* path) {
-  return openRegularNoFollow(path, GENERIC_WRITE, true, _O_BINARY, "wb");
+std::FILE* createFileExclusive(const char* path) {
+  if (!path) {
+    errno = EINVAL;
+    return nullptr;
+  }
+  FileHandleOwner file{createNew(path, GENERIC_WRITE)};
+  if (file.handle == INVALID_HANDLE_VALUE && errno == kPlantedFileError) {
+    // An earlier plain file is replaced by a new one; anything else there stays and is refused.
+    {
+      FileHandleOwner earlier{openNoFollow(path, FILE_READ_ATTRIBUTES, OPEN_EXISTING)};
+      if (earlier.handle == INVALID_HANDLE_VALUE || !isPlainSingleFile(earlier.handle)) {
+        errno = kPlantedFileError;
+        return nullptr;
+      }
+    }
+    if (!::DeleteFileA(path)) {
+      errno = errnoOf(::GetLastError());
+      return nullptr;
+    }
+    file.handle = createNew(path, GENERIC_WRITE);
+  }
+  if (file.handle == INVALID_HANDLE_VALUE) return nullptr;
+  return streamOf(file, _O_BINARY, "wb");
 }
 
-std::FILE* openFileAppendNoFollow(const char* path) {
-  return openRegularNoFollow(path, FILE_APPEND_DATA | SYNCHRONIZE, false, _O_APPEND | _O_TEXT, "a");
+std::FILE* openFileAppendOwn(const char* path) {
+  if (!path) {
+    errno = EINVAL;
+    return nullptr;
+  }
+  constexpr DWORD kAppend = FILE_APPEND_DATA | SYNCHRONIZE;
+  FileHandleOwner file{createNew(path, kAppend)};
+  if (file.handle == INVALID_HANDLE_VALUE && errno == kPlantedFileError) {
+    file.handle = openNoFollow(path, kAppend, OPEN_EXISTING);
+    if (file.handle == INVALID_HANDLE_VALUE || !isPlainSingleFile(file.handle)) {
+      errno = kPlantedFileError;
+      return nullptr;
+    }
+  }
+  if (file.handle == INVALID_HANDLE_VALUE) return nullptr;
+  return streamOf(file, _O_APPEND | _O_TEXT, "a");
 }
 
 bool pathExists(const char* path) {

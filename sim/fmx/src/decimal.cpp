@@ -176,6 +176,57 @@ Decimal Decimal::fromInt(int64_t value) {
   return Decimal(negative, std::move(limbs), 0);
 }
 
+std::optional<Decimal> Decimal::parseScientific(std::string_view text) {
+  size_t mark = text.find_first_of("eE");
+  if (mark == std::string_view::npos) return parse(text);
+  std::string_view mantissa = text.substr(0, mark);
+  std::string_view power = text.substr(mark + 1);
+  bool negativePower = false;
+  if (!power.empty() && (power[0] == '-' || power[0] == '+')) {
+    negativePower = power[0] == '-';
+    power.remove_prefix(1);
+  }
+  if (power.empty() || power.size() > 4) return std::nullopt;
+  int exponent = 0;
+  for (char c : power) {
+    if (c < '0' || c > '9') return std::nullopt;
+    exponent = exponent * 10 + (c - '0');
+  }
+  if (exponent > kMaxExponent) return std::nullopt;
+  if (negativePower) exponent = -exponent;
+  // The mantissa's digits with the point moved by the exponent.
+  bool negative = false;
+  if (!mantissa.empty() && (mantissa[0] == '-' || mantissa[0] == '+')) {
+    negative = mantissa[0] == '-';
+    mantissa.remove_prefix(1);
+  }
+  std::string digits;
+  int scale = 0;
+  bool seenPoint = false;
+  for (char c : mantissa) {
+    if (c == '.' && !seenPoint) {
+      seenPoint = true;
+    } else if (c >= '0' && c <= '9') {
+      digits.push_back(c);
+      if (seenPoint) ++scale;
+    } else {
+      return std::nullopt;
+    }
+  }
+  if (digits.empty()) return std::nullopt;
+  scale -= exponent;
+  if (scale <= 0) {
+    digits.append(static_cast<size_t>(-scale), '0');
+  } else {
+    if (static_cast<size_t>(scale) > digits.size())
+      digits.insert(0, static_cast<size_t>(scale) - digits.size(), '0');
+    digits.insert(digits.size() - static_cast<size_t>(scale), 1, '.');
+  }
+  std::optional<Decimal> magnitude = parse(digits);
+  if (magnitude && negative) return magnitude->negated();
+  return magnitude;
+}
+
 std::optional<Decimal> Decimal::parse(std::string_view text) {
   bool negative = false;
   if (!text.empty() && (text[0] == '-' || text[0] == '+')) {

@@ -19,10 +19,16 @@ class Decimal {
   static Decimal fromInt(int64_t value);
   // Accepts [-+]digits[.digits] or [-+].digits; nothing else.
   static std::optional<Decimal> parse(std::string_view text);
+  // Also takes a power of ten after the digits: "1.5e3", "2E-4", "-1e+2". Exponents beyond
+  // kMaxExponent either way give nothing.
+  static std::optional<Decimal> parseScientific(std::string_view text);
+  static constexpr int kMaxExponent = 400;
 
   bool isZero() const { return limbs_.empty(); }
   bool isNegative() const { return negative_; }
   int32_t scale() const { return scale_; }
+  // At least as many as the digits before the point (cheap: from the coefficient's size).
+  int64_t integerDigitsBound() const { return static_cast<int64_t>(limbs_.size()) * 9 - scale_; }
 
   // The same value with exactly `scale` digits after the point; extra digits are cut toward zero.
   Decimal truncatedTo(int32_t scale) const;

@@ -144,7 +144,8 @@ void setMoment(Op op, FmxData* data, const FmxDateTime* dateTime, int32_t native
             setValueLocked(d, Value::ofMoment(kFmxTypeTimeStamp, t->micros));
             break;
           default:
-            call.fail(kHostErrorFailure);
+            // FileMaker ignores a type it does not know here: no exception, the value stays.
+            break;
         }
       });
 }
@@ -537,10 +538,7 @@ FMX_FUNCTION int16_t FM_Data_SetAsText(FmxData* data, const FmxText* text, const
         auto* l = call.read<LocaleObject>(locale);
         if (d == nullptr || t == nullptr || l == nullptr) return 0;
         auto value = valueFromText(t->text, nativeType);
-        if (!value) {
-          call.fail(kHostErrorFailure);
-          return 0;
-        }
+        if (!value) return kOperandRefused;
         std::string localeName = l->name;  // the locale may be this data value's own
         setValueLocked(d, std::move(*value));
         d->locale.name = std::move(localeName);
@@ -702,10 +700,10 @@ FMX_FUNCTION int16_t FM_ExprEnv_RegisterExternalFunction(const FmxQuadChar* plug
         auto* p = call.read<TextObject>(prototype);
         if (id == nullptr || n == nullptr || p == nullptr) return 0;
         // A function without a name, a callback or a sensible parameter range could never be called.
+        // FileMaker answers such a registration with an error code, not through the exception record.
         if (callback == nullptr || n->text.units.empty() || minArgs < 0 ||
             (maxArgs != -1 && maxArgs < minArgs)) {
-          call.fail(kHostErrorFailure);
-          return 0;
+          return kOperandRefused;
         }
         registerFunctionLocked(RegisteredFunction{id->value, functionId, n->text.units, p->text.units,
                                                   minArgs, maxArgs, flags, callback});
@@ -738,7 +736,7 @@ FMX_FUNCTION int16_t FM_DateTime_SetNormalizedDate2(FmxDateTime* dateTime, const
         if (t == nullptr || y == nullptr || m == nullptr || d == nullptr) return 0;
         auto dayNumber = normalizedDay(y->value, m->value, d->value);
         if (!dayNumber || !setMicros(t, *dayNumber * kMicrosPerDay + floorMod(t->micros, kMicrosPerDay))) {
-          call.fail(kHostErrorFailure);
+          return kOperandRefused;
         }
         return 0;
       });
@@ -762,14 +760,10 @@ FMX_FUNCTION int16_t FM_DateTime_SetNormalizedTime1(FmxDateTime* dateTime, int64
         // Hours beyond a few hundred million years are no time the host can hold; checking first keeps
         // the arithmetic below from overflowing.
         constexpr int64_t kHourLimit = 1000000000;
-        if (hour > kHourLimit || hour < -kHourLimit) {
-          call.fail(kHostErrorFailure);
-          return 0;
-        }
+        if (hour > kHourLimit || hour < -kHourLimit) return kOperandRefused;
         int64_t ofDay = ((hour * 60 + minute) * 60 + second) * kMicrosPerSecond + microsecond;
         int64_t midnight = floorDiv(t->micros, kMicrosPerDay) * kMicrosPerDay;
-        if (!setMicros(t, midnight + ofDay)) call.fail(kHostErrorFailure);
-        return 0;
+        return setMicros(t, midnight + ofDay) ? int16_t{0} : kOperandRefused;
       });
 }
 
@@ -786,10 +780,9 @@ FMX_FUNCTION void FM_DateTime_SetSecsSinceMidnight(FmxDateTime* dateTime, const 
         if (t == nullptr || s == nullptr) return;
         auto micros = s->value.toScaledInt64(6);
         int64_t midnight = floorDiv(t->micros, kMicrosPerDay) * kMicrosPerDay;
-        if (!micros || *micros > INT64_MAX / 2 || *micros < INT64_MIN / 2 ||
-            !setMicros(t, midnight + *micros)) {
-          call.fail(kHostErrorFailure);
-        }
+        // A moment outside the calendar leaves the date-time as it was; the operation has no result
+        // to refuse it with, and FileMaker raises nothing.
+        if (micros && *micros <= INT64_MAX / 2 && *micros >= INT64_MIN / 2) setMicros(t, midnight + *micros);
       });
 }
 
@@ -964,10 +957,7 @@ FMX_FUNCTION int16_t FM_BinaryData_Add(FmxBinaryData* binary, const FmxQuadChar*
         if (b == nullptr || q == nullptr) return 0;
         uint64_t total = amount;
         for (const Stream& s : b->streams) total += s.bytes.size();
-        if (source == nullptr && amount != 0) {
-          call.fail(kHostErrorFailure);
-          return 0;
-        }
+        if (source == nullptr && amount != 0) return kOperandRefused;
         // Sizes are reported in 32 bits; a container that would outgrow them is refused.
         if (total > UINT32_MAX) {
           call.fail(kHostErrorOutOfMemory);

@@ -175,7 +175,6 @@ void resetTestSupport() {
   auto lock = hostLock();
   faultTable().fired = 0;
   freeQuarantineLocked();
-  clearDeadObjectReportsLocked();
 }
 
 }  // namespace fmsim

@@ -171,6 +171,7 @@ R runOperation(Op op, HostErrorRecord* err, Describe&& describe, Body&& body) {
       call.fail(faultCode);
     } else {
       try {
+        PluginMadeScope pluginMade;
         if constexpr (std::is_void_v<R>) {
           body(call);
         } else {

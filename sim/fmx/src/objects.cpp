@@ -7,7 +7,9 @@
 namespace fmsim {
 namespace {
 
-constexpr size_t kQuarantineLimit = 4096;
+// Blocks, not bytes: a few tens of megabytes at most, and far more deletions than any handle a plug-in
+// keeps by mistake outlives in practice.
+constexpr size_t kQuarantineLimit = 65536;
 constexpr size_t kDeadReportLimit = 10000;
 
 // A deleted object's memory, kept so that its address is not reused soon, with the addresses that died
@@ -28,6 +30,7 @@ struct ObjectTable {
   std::mutex mutex;
   std::unordered_map<const void*, HostObject*> live;
   std::array<int64_t, kObjectKindCount> counts{};
+  std::array<int64_t, kObjectKindCount> pluginCounts{};
   std::deque<QuarantinedBlock> quarantine;
   std::vector<DeadObjectReport> deadReports;
   HostContext context;
@@ -35,6 +38,8 @@ struct ObjectTable {
 
   ObjectTable() { live.reserve(1024); }
 };
+
+thread_local bool tPluginMade = false;
 
 ObjectTable& table() {
   // Never destroyed: plug-in threads may still call in while the process exits.
@@ -141,7 +146,21 @@ void registerLocked(std::unique_ptr<HostObject> object) {
   HostObject* raw = object.get();
   t.live.emplace(raw, raw);
   object.release();
-  if (raw->owner == nullptr) ++t.counts[static_cast<size_t>(raw->kind)];
+  if (raw->owner == nullptr) {
+    ++t.counts[static_cast<size_t>(raw->kind)];
+    if (tPluginMade) {
+      raw->pluginMade = true;
+      ++t.pluginCounts[static_cast<size_t>(raw->kind)];
+    }
+  }
+}
+
+PluginMadeScope::PluginMadeScope() : outer_(tPluginMade) {
+  tPluginMade = true;
+}
+
+PluginMadeScope::~PluginMadeScope() {
+  tPluginMade = outer_;
 }
 
 void registerViewLocked(DataObject* data, HostObject* view, int bit) {
@@ -165,6 +184,7 @@ void destroyLocked(HostObject* object) {
   }
   for (uint8_t i = 0; i < block.count; ++i) t.live.erase(block.addresses[i]);
   if (object->owner == nullptr) --t.counts[static_cast<size_t>(object->kind)];
+  if (object->pluginMade) --t.pluginCounts[static_cast<size_t>(object->kind)];
   block.memory = dynamic_cast<void*>(object);
   object->~HostObject();
   t.quarantine.push_back(std::move(block));
@@ -218,6 +238,60 @@ void freeQuarantineLocked() {
 
 int64_t liveCountLocked(ObjectKind kind) {
   return table().counts[static_cast<size_t>(kind)];
+}
+
+std::string pluginLiveSummaryLocked() {
+  std::string summary;
+  for (int kind = 0; kind < kObjectKindCount; ++kind) {
+    int64_t count = table().pluginCounts[static_cast<size_t>(kind)];
+    if (count == 0) continue;
+    if (!summary.empty()) summary += ", ";
+    summary += std::to_string(count) + " " + describeKind(static_cast<ObjectKind>(kind));
+  }
+  return summary;
+}
+
+int64_t pluginLiveCount() {
+  auto lock = hostLock();
+  int64_t total = 0;
+  for (int64_t count : table().pluginCounts) total += count;
+  return total;
+}
+
+bool recordObjectsLeftAlive(std::string_view when) {
+  auto lock = hostLock();
+  std::string summary = pluginLiveSummaryLocked();
+  if (summary.empty()) return false;
+  recordDeadObjectLocked(when, nullptr, "left alive: " + summary);
+  return true;
+}
+
+void recordMisuse(std::string_view operation, std::string reason) {
+  auto lock = hostLock();
+  recordDeadObjectLocked(operation, nullptr, std::move(reason));
+}
+
+std::string takeObjectsLeftAlive() {
+  auto lock = hostLock();
+  ObjectTable& t = table();
+  std::string summary = pluginLiveSummaryLocked();
+  for (auto& [address, object] : t.live) object->pluginMade = false;
+  t.pluginCounts.fill(0);
+  return summary;
+}
+
+std::vector<DeadObjectReport> takeDeadObjectReports() {
+  auto lock = hostLock();
+  std::vector<DeadObjectReport> reports;
+  reports.swap(table().deadReports);
+  return reports;
+}
+
+std::string formatDeadObjectReport(const DeadObjectReport& report) {
+  // Reports about no object in particular (a leak, a buffer the plug-in overran) name no address.
+  if (report.address == nullptr && report.reason != "null") return report.operation + ": " + report.reason;
+  return report.operation + " on " + (report.address ? hexAddress(report.address) : std::string("null")) +
+         ": " + report.reason;
 }
 
 int64_t liveCount(ObjectKind kind) {

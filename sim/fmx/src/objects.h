@@ -29,6 +29,8 @@ struct HostObject {
   // Views and vector elements belong to another object: a plug-in may read them but neither change nor
   // delete them, and they are not counted as live objects of their own.
   const HostObject* owner = nullptr;
+  // Made through an FM_ operation, that is by the plug-in, not by the host for its own work.
+  bool pluginMade = false;
 };
 
 struct QuadCharObject : HostObject {
@@ -162,6 +164,18 @@ constexpr ObjectKind kindOf<ExprEnvObject>() {
   return ObjectKind::ExprEnv;
 }
 
+// While one lives on a thread, the objects registered there are the plug-in's (made by an FM_ operation).
+class PluginMadeScope {
+ public:
+  PluginMadeScope();
+  ~PluginMadeScope();
+  PluginMadeScope(const PluginMadeScope&) = delete;
+  PluginMadeScope& operator=(const PluginMadeScope&) = delete;
+
+ private:
+  bool outer_;
+};
+
 // Registers a new object alive (counted unless it has an owner). Takes it over even when it throws.
 void registerLocked(std::unique_ptr<HostObject> object);
 // Registers a view the first time it is handed out.
@@ -198,6 +212,8 @@ void recordDeadObjectLocked(std::string_view operation, const void* address, std
 void clearDeadObjectReportsLocked();
 void freeQuarantineLocked();
 int64_t liveCountLocked(ObjectKind kind);
+// "2 Text, 1 Data": the plug-in's own objects alive, by kind; empty when there are none.
+std::string pluginLiveSummaryLocked();
 
 }  // namespace fmsim
 

@@ -250,6 +250,14 @@ std::string formatTime(int64_t micros) {
   return text;
 }
 
+std::string formatTimeOfDay12(int64_t micros) {
+  micros = floorMod(micros, kMicrosPerDay);
+  int64_t hour = micros / (3600 * kMicrosPerSecond);
+  int64_t hour12 = hour % 12 == 0 ? 12 : hour % 12;
+  std::string rest = formatTime(micros - hour * 3600 * kMicrosPerSecond);  // "0:MM:SS[.frac]"
+  return std::to_string(hour12) + rest.substr(rest.find(':')) + (hour < 12 ? " AM" : " PM");
+}
+
 std::u16string displayUnits(const Value& value) {
   if (value.isError) return u"?";
   switch (value.type) {
@@ -263,7 +271,7 @@ std::u16string displayUnits(const Value& value) {
     case kFmxTypeTime:
       return asciiToUtf16(formatTime(value.micros));
     case kFmxTypeTimeStamp:
-      return asciiToUtf16(formatDate(value.micros) + " " + formatTime(floorMod(value.micros, kMicrosPerDay)));
+      return asciiToUtf16(formatDate(value.micros) + " " + formatTimeOfDay12(value.micros));
     case kFmxTypeBinary: {
       // A container shows as its file name when it has one.
       for (const Stream& s : value.streams) {
@@ -368,6 +376,19 @@ std::optional<int64_t> parseTimeMicros(std::u16string_view text, size_t* at) {
     }
   }
   if (hours > 100000000) return std::nullopt;
+  // A 12-hour clock's "AM" or "PM" (any case), after optional spaces.
+  size_t suffix = *at;
+  while (suffix < text.size() && text[suffix] == u' ') ++suffix;
+  if (suffix + 1 < text.size() && (text[suffix + 1] == u'M' || text[suffix + 1] == u'm')) {
+    char16_t half = text[suffix];
+    bool am = half == u'A' || half == u'a';
+    bool pm = half == u'P' || half == u'p';
+    if (am || pm) {
+      if (negative || hours < 1 || hours > 12) return std::nullopt;
+      hours = hours % 12 + (pm ? 12 : 0);
+      *at = suffix + 2;
+    }
+  }
   int64_t micros = ((hours * 60 + minutes) * 60 + seconds) * kMicrosPerSecond + fraction;
   return negative ? -micros : micros;
 }
@@ -429,11 +450,40 @@ int64_t numberToMicros(const std::optional<Decimal>& number, int64_t unitMicros)
 }
 
 int64_t textToMicros(const std::u16string& text, bool dateFirst) {
-  if (auto ts = parseTimeStampText(text)) return *ts;
-  if (auto d = parseDateText(text)) return *d;
-  if (auto t = parseTimeText(text)) return *t;
-  return numberToMicros(parseNumberText(text), dateFirst ? kMicrosPerDay : kMicrosPerSecond);
+  return textMoment(text, dateFirst).micros.value_or(0);
 }
+
+}  // namespace
+
+TextMoment textMoment(std::u16string_view text, bool numbersCountDays) {
+  std::u16string_view trimmed = trimSpaces(text);
+  if (trimmed.empty()) return TextMoment{true, std::nullopt};
+  if (auto ts = parseTimeStampText(trimmed)) return TextMoment{false, *ts};
+  if (auto d = parseDateText(trimmed)) return TextMoment{false, *d};
+  if (auto t = parseTimeText(trimmed)) return TextMoment{false, *t};
+  // Text written as a date or a time that is none (2/29/2023, 13/1/2024, 25:99) is invalid; reading
+  // its digits as one number would give a moment thousands of years away.
+  if (trimmed.find_first_of(u"/:") != std::u16string_view::npos) return TextMoment{};
+  auto number = parseNumberText(trimmed);
+  if (!number) return TextMoment{};
+  return TextMoment{false, numberToMicros(number, numbersCountDays ? kMicrosPerDay : kMicrosPerSecond)};
+}
+
+Value momentFromText(std::u16string_view text, int32_t nativeType) {
+  TextMoment moment = textMoment(text, nativeType == kFmxTypeDate);
+  if (moment.empty) return Value::ofText(u"");
+  if (!moment.micros) return Value::error();
+  switch (nativeType) {
+    case kFmxTypeDate:
+      return Value::ofMoment(kFmxTypeDate, floorDiv(*moment.micros, kMicrosPerDay) * kMicrosPerDay);
+    case kFmxTypeTime:
+      return Value::ofMoment(kFmxTypeTime, *moment.micros);
+    default:
+      return Value::ofMoment(kFmxTypeTimeStamp, *moment.micros);
+  }
+}
+
+namespace {
 
 // A value as a moment: moments as they are; text and numbers read as days (a date's view) or seconds.
 int64_t momentMicros(const Value& value, bool numbersCountDays) {
@@ -491,11 +541,9 @@ std::optional<Value> valueFromText(const StyledText& text, int32_t nativeType) {
       return Value::ofBoolean(number && !number->isZero());
     }
     case kFmxTypeDate:
-      return Value::ofMoment(kFmxTypeDate, textToMicros(text.units, true) / kMicrosPerDay * kMicrosPerDay);
     case kFmxTypeTime:
-      return Value::ofMoment(kFmxTypeTime, textToMicros(text.units, false));
     case kFmxTypeTimeStamp:
-      return Value::ofMoment(kFmxTypeTimeStamp, textToMicros(text.units, false));
+      return momentFromText(text.units, nativeType);
     default:
       return std::nullopt;
   }

@@ -85,8 +85,18 @@ bool asBoolean(const Value& value);
 // Parsing texts the way the host reads typed input. Each gives nothing when the text is not of its form.
 std::optional<Decimal> parseNumberText(std::u16string_view text);
 std::optional<int64_t> parseDateText(std::u16string_view text);       // M/D/YYYY -> micros
-std::optional<int64_t> parseTimeText(std::u16string_view text);       // H:MM[:SS[.frac]] -> micros
-std::optional<int64_t> parseTimeStampText(std::u16string_view text);  // M/D/YYYY H:MM[:SS]
+std::optional<int64_t> parseTimeText(std::u16string_view text);       // H:MM[:SS[.frac]][ AM|PM] -> micros
+std::optional<int64_t> parseTimeStampText(std::u16string_view text);  // M/D/YYYY H:MM[:SS][ AM|PM]
+// What a text is as a moment, the way GetAsDate, GetAsTime and GetAsTimestamp read it: empty text is
+// empty; a date, a time, a timestamp or a number (days for a date, else seconds) is that moment; any
+// other text, an impossible date such as 2/29/2023 included, is invalid.
+struct TextMoment {
+  bool empty = false;
+  std::optional<int64_t> micros;  // none for empty or invalid text
+};
+TextMoment textMoment(std::u16string_view text, bool numbersCountDays);
+// The value GetAsDate (and its kin) give for a text: the moment of `nativeType`, empty, or "?".
+Value momentFromText(std::u16string_view text, int32_t nativeType);
 // The text as a value of `nativeType` (1 to 5, 7); nothing for another type.
 std::optional<Value> valueFromText(const StyledText& text, int32_t nativeType);
 
@@ -98,6 +108,8 @@ std::u16string lowerText(std::u16string_view text);
 
 std::string formatDate(int64_t micros);
 std::string formatTime(int64_t micros);
+// A time of day as FileMaker shows it in a US timestamp: "1:30:00 PM", "12:00:05.5 AM".
+std::string formatTimeOfDay12(int64_t micros);
 std::u16string asciiToUtf16(std::string_view ascii);
 Decimal microsToSeconds(int64_t micros);
 

@@ -31,6 +31,12 @@ enum class ObjectKind : uint8_t {
 inline constexpr int kObjectKindCount = 11;
 FMX_HOST_API std::string_view objectKindName(ObjectKind kind);
 
+// What an FM_ operation with a result code answers when it refuses its operands (a registration that
+// could never be called, a date or time outside the calendar, an unknown native type, a stream without
+// bytes): FileMaker's "parameter is invalid", as the result. The error record stays clear: FileMaker
+// reports only running out of memory and unexpected failures there.
+inline constexpr int16_t kOperandRefused = 960;
+
 // ---- Trace: one entry per FM_ call the plug-in makes (the host's own work is not traced), recorded when
 // the call returns: an FM_ExprEnv_Evaluate entry follows the calls its plug-in functions made.
 struct TraceEntry {
@@ -71,10 +77,28 @@ struct DeadObjectReport {
   std::string reason;  // "null", "deleted", "never created", "wrong kind (...)", "owned by ...", ...
 };
 FMX_HOST_API std::vector<DeadObjectReport> deadObjectReports();
+// Returns the reports and clears them: what a test that provokes a misuse on purpose calls, so that the
+// check at the end of every test does not fail it.
+FMX_HOST_API std::vector<DeadObjectReport> takeDeadObjectReports();
 FMX_HOST_API void clearDeadObjectReports();
+// Records a misuse that concerns no object (the host driver's checks of what the module wrote).
+FMX_HOST_API void recordMisuse(std::string_view operation, std::string reason);
+// "FM_Text_GetSize on 0x55d0...: deleted Text", "shutdown: left alive: 2 Text".
+FMX_HOST_API std::string formatDeadObjectReport(const DeadObjectReport& report);
 
-// Clears the trace (and turns tracing off), the sink, faults and dead-object reports, and frees the
-// quarantine of deleted objects. Live objects, registered functions and the host context stay.
+// ---- Objects the plug-in made through FM_ constructors and has not deleted (the host's own, made
+// through the C++ API or by the calculation engine, do not count).
+FMX_HOST_API int64_t pluginLiveCount();
+// Records a report "left alive: 2 Text, 1 Data" for `when` (e.g. "shutdown") when the plug-in still
+// has objects alive; true when it did.
+FMX_HOST_API bool recordObjectsLeftAlive(std::string_view when);
+// For a test that leaves objects alive on purpose (a delete it made fail): the summary as above, and
+// the objects alive now no longer count as the plug-in's, so that no report is made of them.
+FMX_HOST_API std::string takeObjectsLeftAlive();
+
+// Clears the trace (and turns tracing off), the sink and faults, and frees the quarantine of deleted
+// objects. Live objects, registered functions, the host context and the dead-object reports stay: a
+// report is cleared only by a test that takes it (takeDeadObjectReports, clearDeadObjectReports).
 FMX_HOST_API void resetTestSupport();
 
 }  // namespace fmsim

@@ -1,6 +1,9 @@
 #include "engine.h"
 
 #include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <string>
 
 #include "../objects.h"
 #include "parser.h"
@@ -69,6 +72,152 @@ Value shiftedMoment(const Value& moment, const Decimal& amount) {
   return Value::ofMoment(moment.type, micros);
 }
 
+// FileMaker's numbers stop at 10^400; a result beyond, like a text beyond what the host keeps in one
+// value, is "?" rather than an ever larger value that exhausts memory.
+constexpr int64_t kMaxIntegerDigits = Decimal::kMaxExponent + 1;
+constexpr size_t kMaxTextUnits = size_t{1} << 24;
+
+bool outOfRange(const Decimal& d) {
+  if (d.integerDigitsBound() <= kMaxIntegerDigits) return false;
+  // Near the limit the bound is not exact; the digits themselves are counted then.
+  std::string digits = d.truncatedTo(0).toString();
+  return static_cast<int64_t>(digits.size()) - (d.isNegative() ? 1 : 0) > kMaxIntegerDigits;
+}
+
+Value numberOrError(Decimal d) {
+  return outOfRange(d) ? Value::error() : Value::ofNumber(std::move(d));
+}
+
+Value textOrError(std::u16string units) {
+  return units.size() > kMaxTextUnits ? Value::error() : Value::ofText(std::move(units));
+}
+
+// 10 to the power n (0 <= n <= Decimal::kMaxExponent), exactly.
+Decimal powerOfTen(int64_t n) {
+  return *Decimal::parseScientific("1e" + std::to_string(n));
+}
+
+// base ^ exponent: exact for whole exponents up to Decimal::kMaxExponent either way, through a double
+// otherwise; "?" where there is no real result (a root of a negative number, zero to a negative power)
+// or the result is out of range.
+Value raised(const Decimal& base, const Decimal& exponent) {
+  std::optional<int64_t> whole = exponent.toScaledInt64(0);
+  if (whole && Decimal::compare(Decimal::fromInt(*whole), exponent) == 0 &&
+      *whole >= -Decimal::kMaxExponent && *whole <= Decimal::kMaxExponent) {
+    Decimal result = Decimal::fromInt(1);
+    Decimal factor = base;
+    for (uint64_t n = static_cast<uint64_t>(*whole < 0 ? -*whole : *whole); n != 0; n >>= 1) {
+      if (n & 1) result = limited(result * factor);
+      if (n > 1) factor = limited(factor * factor);
+      if (outOfRange(result) || (n > 1 && outOfRange(factor))) return Value::error();
+    }
+    if (*whole >= 0) return Value::ofNumber(result.trimmed());
+    auto inverse = Decimal::divide(Decimal::fromInt(1), result, kDivisionScale);
+    return inverse ? Value::ofNumber(inverse->trimmed()) : Value::error();
+  }
+  double value = std::pow(base.toDouble(), exponent.toDouble());
+  if (!std::isfinite(value)) return Value::error();
+  char text[64];
+  std::snprintf(text, sizeof text, "%.15e", value);
+  auto decimal = Decimal::parseScientific(text);
+  return decimal ? numberOrError(limited(*decimal).trimmed()) : Value::error();
+}
+
+// Round ( n ; places ): half away from zero; negative places round to tens, hundreds, ...
+Value rounded(const Decimal& number, const Decimal& placesNumber) {
+  std::optional<int64_t> places = placesNumber.toScaledInt64(0);
+  int64_t p = std::clamp<int64_t>(places.value_or(0), -Decimal::kMaxExponent, kMaxScale);
+  if (p >= 0) return Value::ofNumber(number.roundedTo(static_cast<int32_t>(p)).trimmed());
+  Decimal unit = powerOfTen(-p);
+  auto units = Decimal::divide(number, unit, static_cast<int32_t>(number.scale() - p));
+  return units ? Value::ofNumber((units->roundedTo(0) * unit).trimmed()) : Value::error();
+}
+
+constexpr char kBase64Digits[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+// FileMaker's Base64Encode breaks its output into lines of 76 characters, each ended by CR LF but the last.
+constexpr size_t kBase64LineLength = 76;
+
+std::u16string base64Encode(const std::vector<uint8_t>& bytes) {
+  std::u16string out;
+  size_t written = 0;
+  auto put = [&](char c) {
+    if (written != 0 && written % kBase64LineLength == 0) out += u"\r\n";
+    out.push_back(static_cast<char16_t>(c));
+    ++written;
+  };
+  for (size_t i = 0; i < bytes.size(); i += 3) {
+    uint32_t group = uint32_t{bytes[i]} << 16;
+    if (i + 1 < bytes.size()) group |= uint32_t{bytes[i + 1]} << 8;
+    if (i + 2 < bytes.size()) group |= bytes[i + 2];
+    put(kBase64Digits[group >> 18 & 63]);
+    put(kBase64Digits[group >> 12 & 63]);
+    put(i + 1 < bytes.size() ? kBase64Digits[group >> 6 & 63] : '=');
+    put(i + 2 < bytes.size() ? kBase64Digits[group & 63] : '=');
+  }
+  return out;
+}
+
+// Line breaks and spaces are skipped; anything else that is not Base64, or a wrong length, is nothing.
+std::optional<std::vector<uint8_t>> base64Decode(std::u16string_view text) {
+  std::vector<uint8_t> bytes;
+  uint32_t group = 0;
+  int count = 0;
+  int padding = 0;
+  for (char16_t c : text) {
+    if (c == u'\r' || c == u'\n' || c == u' ' || c == u'\t') continue;
+    int digit = -1;
+    if (c == u'=') {
+      ++padding;
+      digit = 0;
+    } else if (padding != 0) {
+      return std::nullopt;
+    } else if (c < 128) {
+      const char* found = std::char_traits<char>::find(kBase64Digits, 64, static_cast<char>(c));
+      if (found != nullptr) digit = static_cast<int>(found - kBase64Digits);
+    }
+    if (digit < 0 || padding > 2) return std::nullopt;
+    group = group << 6 | static_cast<uint32_t>(digit);
+    if (++count == 4) {
+      bytes.push_back(static_cast<uint8_t>(group >> 16));
+      if (padding < 2) bytes.push_back(static_cast<uint8_t>(group >> 8));
+      if (padding < 1) bytes.push_back(static_cast<uint8_t>(group));
+      group = 0;
+      count = 0;
+    }
+  }
+  if (count != 0) return std::nullopt;
+  return bytes;
+}
+
+// The bytes Base64Encode encodes: a container's file (its first stream that is not a name or a size),
+// any other value's text as UTF-8.
+std::vector<uint8_t> encodedBytes(const Value& value) {
+  if (value.type == kFmxTypeBinary) {
+    for (const Stream& stream : value.streams) {
+      if (stream.type != fourCharCode("FNAM") && stream.type != fourCharCode("SIZE")) return stream.bytes;
+    }
+    return {};
+  }
+  std::string utf8 = utf16ToUtf8(asText(value).units);
+  return std::vector<uint8_t>(utf8.begin(), utf8.end());
+}
+
+std::u16string quoted(std::u16string_view text) {
+  std::u16string out = u"\"";
+  for (char16_t c : text) {
+    if (c == u'"' || c == u'\\') {
+      out.push_back(u'\\');
+      out.push_back(c);
+    } else if (c == u'\r') {
+      out.push_back(0x00B6);  // a return is written as the pilcrow
+    } else {
+      out.push_back(c);
+    }
+  }
+  out.push_back(u'"');
+  return out;
+}
+
 Value arithmetic(BinaryOp op, const Value& left, const Value& right) {
   if (left.isError || right.isError) return Value::error();
   if (op == BinaryOp::Add || op == BinaryOp::Subtract) {
@@ -87,15 +236,18 @@ Value arithmetic(BinaryOp op, const Value& left, const Value& right) {
   Decimal b = numberOf(right);
   switch (op) {
     case BinaryOp::Add:
-      return Value::ofNumber(a + b);
+      return numberOrError(a + b);
     case BinaryOp::Subtract:
-      return Value::ofNumber(a - b);
+      return numberOrError(a - b);
     case BinaryOp::Multiply:
-      return Value::ofNumber(limited(a * b));
+      if (a.integerDigitsBound() + b.integerDigitsBound() > 2 * kMaxIntegerDigits + 18) return Value::error();
+      return numberOrError(limited(a * b));
     case BinaryOp::Divide: {
       auto quotient = Decimal::divide(a, b, kDivisionScale);
       return quotient ? Value::ofNumber(quotient->trimmed()) : Value::error();
     }
+    case BinaryOp::Power:
+      return raised(a, b);
     default:
       return Value::error();
   }
@@ -259,6 +411,7 @@ class Evaluator {
         if (left.isError || right.isError) return Value::error();
         StyledText text = asText(left);
         StyledText tail = asText(right);
+        if (text.units.size() + tail.units.size() > kMaxTextUnits) return Value::error();
         text.append(tail, 0, tail.units.size());
         return Value::ofText(std::move(text));
       }
@@ -266,6 +419,7 @@ class Evaluator {
       case BinaryOp::Subtract:
       case BinaryOp::Multiply:
       case BinaryOp::Divide:
+      case BinaryOp::Power:
         return arithmetic(op, left, right);
       default:
         return comparison(op, left, right);
@@ -334,6 +488,21 @@ class Evaluator {
         return v;
       }
       case Builtin::GetAsDate:
+      case Builtin::GetAsTime:
+      case Builtin::GetAsTimestamp:
+        if (args[0].type == kFmxTypeText) {
+          // Text reads as FileMaker reads it: empty stays empty, an impossible date is "?".
+          int32_t type = node.builtin == Builtin::GetAsDate   ? kFmxTypeDate
+                         : node.builtin == Builtin::GetAsTime ? kFmxTypeTime
+                                                              : kFmxTypeTimeStamp;
+          return momentFromText(args[0].text.units, type);
+        }
+        break;
+      default:
+        break;
+    }
+    switch (node.builtin) {
+      case Builtin::GetAsDate:
         return Value::ofMoment(kFmxTypeDate, floorDiv(asDateMicros(args[0]), kMicrosPerDay) * kMicrosPerDay);
       case Builtin::GetAsTime:
         return args[0].type == kFmxTypeTime
@@ -371,10 +540,23 @@ class Evaluator {
       }
       case Builtin::Int:
         return Value::ofNumber(numberOf(args[0]).truncatedTo(0));
-      case Builtin::Round: {
-        auto places = numberOf(args[1]).toScaledInt64(0);
-        int32_t p = static_cast<int32_t>(std::clamp<int64_t>(places.value_or(0), 0, kMaxScale));
-        return Value::ofNumber(numberOf(args[0]).roundedTo(p).trimmed());
+      case Builtin::Round:
+        return rounded(numberOf(args[0]), numberOf(args[1]));
+      case Builtin::Exact:
+        return Value::ofBoolean(asText(args[0]).units == asText(args[1]).units);
+      case Builtin::Quote:
+        return textOrError(quoted(asText(args[0]).units));
+      case Builtin::Base64Encode:
+        return textOrError(base64Encode(encodedBytes(args[0])));
+      case Builtin::Base64Decode: {
+        auto bytes = base64Decode(asText(args[0]).units);
+        if (!bytes) return Value::error();
+        if (args.size() < 2) return Value::ofText(utf8ToUtf16(std::string(bytes->begin(), bytes->end())));
+        // A file in a container: its bytes and its name.
+        std::string name = utf16ToUtf8(asText(args[1]).units);
+        return Value::ofStreams(
+            {Stream{fourCharCode("FILE"), std::move(*bytes)},
+             Stream{fourCharCode("FNAM"), std::vector<uint8_t>(name.begin(), name.end())}});
       }
       default:
         throw CalcError{kCalcGeneric};

@@ -25,6 +25,7 @@ enum class Tok {
   Minus,
   Star,
   Slash,
+  Caret,
   Amp,
   Equal,
   NotEqual,
@@ -72,7 +73,14 @@ constexpr BuiltinInfo kBuiltins[] = {
     {u"ABS", Builtin::Abs, 1, 1},
     {u"INT", Builtin::Int, 1, 1},
     {u"ROUND", Builtin::Round, 2, 2},
+    {u"EXACT", Builtin::Exact, 2, 2},
+    {u"QUOTE", Builtin::Quote, 1, 1},
+    {u"BASE64ENCODE", Builtin::Base64Encode, 1, 1},
+    {u"BASE64DECODE", Builtin::Base64Decode, 1, 2},
 };
+
+// FileMaker's Pi: more digits than a result ever shows.
+constexpr char kPiDigits[] = "3.14159265358979323846264338327950288";
 
 bool isNameStart(char16_t c) {
   return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || c == u'_' || c == u'$' ||
@@ -126,6 +134,9 @@ class Lexer {
         break;
       case u'/':
         t.kind = Tok::Slash;
+        break;
+      case u'^':
+        t.kind = Tok::Caret;
         break;
       case u'&':
         t.kind = Tok::Amp;
@@ -197,6 +208,15 @@ class Lexer {
     while (at_ < s_.size() && (isDigit(s_[at_]) || (s_[at_] == u'.' && !seenPoint))) {
       if (s_[at_] == u'.') seenPoint = true;
       ++at_;
+    }
+    // An exponent: "e" or "E", an optional sign and at least one digit ("1.5e3", "2E-4").
+    if (at_ < s_.size() && (s_[at_] == u'e' || s_[at_] == u'E')) {
+      size_t digitsAt = at_ + 1;
+      if (digitsAt < s_.size() && (s_[digitsAt] == u'+' || s_[digitsAt] == u'-')) ++digitsAt;
+      if (digitsAt < s_.size() && isDigit(s_[digitsAt])) {
+        at_ = digitsAt;
+        while (at_ < s_.size() && isDigit(s_[at_])) ++at_;
+      }
     }
     return Token{Tok::Number, std::u16string(s_.substr(start, at_ - start))};
   }
@@ -276,6 +296,8 @@ class Parser {
       case BinaryOp::Multiply:
       case BinaryOp::Divide:
         return 5;
+      case BinaryOp::Power:
+        return 6;
       default:
         return 2;
     }
@@ -373,11 +395,21 @@ class Parser {
   }
 
   NodePtr term() {
-    NodePtr left = unary();
+    NodePtr left = power();
     while (current_.kind == Tok::Star || current_.kind == Tok::Slash) {
       BinaryOp op = current_.kind == Tok::Star ? BinaryOp::Multiply : BinaryOp::Divide;
       advance();
-      left = binary(op, std::move(left), unary());
+      left = binary(op, std::move(left), power());
+    }
+    return left;
+  }
+
+  // "^" binds tighter than "*" and "/" and, like them, runs left to right: 2 ^ 3 ^ 2 is 64.
+  NodePtr power() {
+    NodePtr left = unary();
+    while (current_.kind == Tok::Caret) {
+      advance();
+      left = binary(BinaryOp::Power, std::move(left), unary());
     }
     return left;
   }
@@ -397,6 +429,13 @@ class Parser {
     return primary();
   }
 
+  // A literal whose token is already consumed.
+  static NodePtr constant(Value value) {
+    auto node = std::make_unique<Node>();
+    node->literal = std::move(value);
+    return node;
+  }
+
   NodePtr literal(Value value) {
     auto node = std::make_unique<Node>();
     node->literal = std::move(value);
@@ -407,7 +446,7 @@ class Parser {
   NodePtr primary() {
     switch (current_.kind) {
       case Tok::Number: {
-        auto number = Decimal::parse(std::string(current_.text.begin(), current_.text.end()));
+        auto number = Decimal::parseScientific(std::string(current_.text.begin(), current_.text.end()));
         if (!number) throw CalcError{kCalcOperandExpected};
         return literal(Value::ofNumber(*number));
       }
@@ -445,6 +484,7 @@ class Parser {
           return node;
         }
       }
+      if (folded == u"PI") return constant(Value::ofNumber(*Decimal::parse(kPiDigits)));
       // A function that takes no parameters is written without brackets, as FileMaker writes them.
       std::optional<RegisteredFunction> function;
       {

@@ -39,6 +39,10 @@ enum class Builtin {
   Abs,
   Int,
   Round,
+  Exact,
+  Quote,
+  Base64Encode,
+  Base64Decode,
 };
 
 enum class BinaryOp {
@@ -46,6 +50,7 @@ enum class BinaryOp {
   Subtract,
   Multiply,
   Divide,
+  Power,
   Concat,
   Equal,
   NotEqual,

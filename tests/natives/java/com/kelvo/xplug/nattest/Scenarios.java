@@ -75,7 +75,8 @@ final class Scenarios {
             case "register":
                 Natives.register("ABCD", (short) 77, "NT_Zero\u0000Tail", "NT_Zero\u0000Tail( x )", 2, -1, 0x5A);
                 Natives.register("ABCD", (short) 77, "NT_Twice", "NT_Twice", 0, 1, 0);
-                // A registration the host refuses is a host failure Java hears of.
+                // FileMaker refuses this registration through its result, which the module does not pass on:
+                // Java hears nothing of it.
                 return "registered " + outcome(() -> Natives.register("ABCD", (short) 78, "NT_Refused", "NT_Refused",
                         -1, 0, 0));
             case "make":
