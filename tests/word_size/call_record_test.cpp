@@ -62,19 +62,7 @@ TEST_F(CallRecordBytes, StartUpResultAndScriptCallbackSitAtTheirOffsets) {
   EXPECT_EQ(bytes_[at.unsafeCalls], 1);
   EXPECT_EQ(bytes_[at.callParameter], kFmxAppServer);
 
-  // The address at the script callback's offset is the driver's script start: calling it is seen.
-  auto startScript =
-      reinterpret_cast<FmxStartScriptFunction>(static_cast<uintptr_t>(addressAt(at.cStartScript)));
-  ASSERT_NE(startScript, nullptr);
-  HostErrorRecord err{1, 0};
-  FmxText* file = FM_Text_Constructor1(&err);
-  FmxText* script = FM_Text_Constructor1(&err);
-  FM_Text_AssignUnicode(file, reinterpret_cast<const uint16_t*>(u"Invoices"), &err);
-  FM_Text_AssignUnicode(script, reinterpret_cast<const uint16_t*>(u"Print"), &err);
-  EXPECT_EQ(startScript(file, script, 2, nullptr), 0);
-  FM_Text_Delete(file, &err);
-  FM_Text_Delete(script, &err);
-  ASSERT_EQ(err.code, 0);
+  // The probe started a script through the address at the script callback's offset: the driver's own.
   ASSERT_EQ(driver_.scriptStarts().size(), 1u);
   EXPECT_EQ(driver_.scriptStarts()[0].file, u"Invoices");
   EXPECT_EQ(driver_.scriptStarts()[0].script, u"Print");

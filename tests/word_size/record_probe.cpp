@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "fmx/fmx_calls.h"
 #include "record_offsets.h"
 
 using xplug::test::kRecordOffsets;
@@ -31,6 +32,17 @@ extern "C" __attribute__((visibility("default"))) void FMExternCallProc(ExternCa
     auto* buffer = reinterpret_cast<char16_t*>(addressAt(bytes, kRecordOffsets.result));
     if (buffer != nullptr && capacity >= 3) std::memcpy(buffer, u"ok", 3 * sizeof(char16_t));
   } else if (selector == kFmxSelectorInit) {
+    // Starts the script "Invoices" / "Print" through the callback found at the script callback's offset.
+    auto startScript =
+        reinterpret_cast<FmxStartScriptFunction>(addressAt(bytes, kRecordOffsets.cStartScript));
+    HostErrorRecord err{1, 0};
+    FmxText* file = FM_Text_Constructor1(&err);
+    FmxText* script = FM_Text_Constructor1(&err);
+    FM_Text_AssignUnicode(file, reinterpret_cast<const uint16_t*>(u"Invoices"), &err);
+    FM_Text_AssignUnicode(script, reinterpret_cast<const uint16_t*>(u"Print"), &err);
+    if (startScript != nullptr) startScript(file, script, 2, nullptr);
+    FM_Text_Delete(file, &err);
+    FM_Text_Delete(script, &err);
     const uintptr_t notEnabled = static_cast<uintptr_t>(-2);
     std::memcpy(bytes + kRecordOffsets.result, &notEnabled, sizeof notEnabled);
   }
