@@ -19,7 +19,9 @@ struct JarContents {
   std::vector<ManifestEntry> manifest;
   // Every regular file below each folder becomes an entry named by its path relative to the folder.
   std::vector<std::string> classDirectories;
-  // Every file entry of each jar is copied in, except its manifest.
+  // Every file entry of each jar is copied in, except its manifest, its signature files, its jar index
+  // and its module descriptors. Licence and notice files (LICENSE*, LICENCE*, NOTICE*, COPYING* at the
+  // top or in META-INF) go to META-INF/licenses/JARNAME/, kept for each library.
   std::vector<std::string> mergedJars;
 };
 
@@ -33,7 +35,9 @@ struct JarOutcome {
 std::string checkManifest(const std::vector<ManifestEntry>& manifest);
 // The manifest's bytes: "key: value" CR LF per entry, in the given order, and a final CR LF.
 std::string formatManifest(const std::vector<ManifestEntry>& manifest);
-// Writes the jar; a duplicate entry name or an unreadable input fails and leaves no output file.
+// Writes the jar. An entry that two inputs hold alike is written once; service files
+// (META-INF/services/*) are merged, each provider once. Two different copies of any other entry, or an
+// unreadable input, fail naming both sources and leave no output file.
 JarOutcome writeJar(const std::string& outputPath, const JarContents& contents);
 
 }  // namespace xplug::tools

@@ -224,7 +224,7 @@ TEST_F(ToolsTest, DuplicateEntryOrMissingInputLeavesNoJar) {
   const Case cases[] = {
       {"same entry in a folder and a jar",
        {manifest, {folder_ + "/classes"}, {folder_ + "/dup.jar"}},
-       "duplicate entry com/A.class"},
+       "two different classes com/A.class"},
       {"missing class folder", {manifest, {folder_ + "/none"}, {}}, "is not a folder"},
       {"missing jar", {manifest, {}, {folder_ + "/none.jar"}}, "cannot open jar"},
       {"jar that is no zip archive", {manifest, {}, {folder_ + "/classes/com/A.class"}}, "cannot open jar"},
@@ -236,6 +236,73 @@ TEST_F(ToolsTest, DuplicateEntryOrMissingInputLeavesNoJar) {
     EXPECT_NE(outcome.error.find(c.mentions), std::string::npos) << outcome.error;
     EXPECT_FALSE(fs::exists(folder_ + "/out.jar"));
     EXPECT_FALSE(fs::exists(folder_ + "/out.jar.partial"));
+  }
+}
+
+TEST_F(ToolsTest, LibrariesAreMergedAsTheClassPathWouldSeeThem) {
+  fs::create_directories(folder_ + "/classes/META-INF");
+  writeFile(folder_ + "/classes/Own.class", "own");
+  writeFile(folder_ + "/classes/META-INF/LICENSE", "plug-in licence");
+  ASSERT_TRUE(test::writeZip(folder_ + "/one.jar",
+                             {{"META-INF/NOTICE.txt", "notice one"},
+                              {"META-INF/LICENSE.txt", "apache"},
+                              {"META-INF/ONE.SF", "signature"},
+                              {"META-INF/ONE.RSA", "certificate"},
+                              {"META-INF/INDEX.LIST", "index"},
+                              {"module-info.class", "module one"},
+                              {"META-INF/services/com.api.Codec", "# providers\ncom.one.A\n  com.one.B  \n"},
+                              {"com/shared/S.class", "shared"},
+                              {"com/one/A.class", "A"}}));
+  ASSERT_TRUE(test::writeZip(folder_ + "/two.jar",
+                             {{"META-INF/NOTICE.txt", "notice two"},
+                              {"META-INF/LICENSE.txt", "apache"},
+                              {"META-INF/versions/9/module-info.class", "module two"},
+                              {"META-INF/services/com.api.Codec", "com.one.B\ncom.two.C # the fast one"},
+                              {"com/shared/S.class", "shared"}}));
+  JarContents contents;
+  contents.manifest = {{"Manifest-Version", "1.0"}};
+  contents.classDirectories = {folder_ + "/classes"};
+  contents.mergedJars = {folder_ + "/one.jar", folder_ + "/two.jar"};
+  const JarOutcome outcome = writeJar(folder_ + "/out.jar", contents);
+  ASSERT_TRUE(outcome.ok) << outcome.error;
+
+  std::vector<std::string> names;
+  std::string services;
+  for (const JarEntry& entry : readJar(folder_ + "/out.jar")) {
+    names.push_back(entry.name);
+    if (entry.name == "META-INF/services/com.api.Codec") services = entry.data;
+    if (entry.name == "META-INF/licenses/two/NOTICE.txt") {
+      EXPECT_EQ(entry.data, "notice two");
+    }
+  }
+  EXPECT_EQ(names,
+            (std::vector<std::string>{
+                "META-INF/MANIFEST.MF", "META-INF/LICENSE", "Own.class", "META-INF/licenses/one/NOTICE.txt",
+                "META-INF/licenses/one/LICENSE.txt", "META-INF/services/com.api.Codec", "com/shared/S.class",
+                "com/one/A.class", "META-INF/licenses/two/NOTICE.txt", "META-INF/licenses/two/LICENSE.txt"}));
+  EXPECT_EQ(services, "com.one.A\ncom.one.B\ncom.two.C\n");
+}
+
+TEST_F(ToolsTest, TwoDifferentCopiesOfOneNameAreRefusedNamingBothJars) {
+  ASSERT_TRUE(
+      test::writeZip(folder_ + "/old.jar", {{"com/lib/L.class", "version 1"}, {"lib.properties", "a"}}));
+  ASSERT_TRUE(test::writeZip(folder_ + "/new.jar", {{"com/lib/L.class", "version 2"}}));
+  ASSERT_TRUE(test::writeZip(folder_ + "/props.jar", {{"lib.properties", "b"}}));
+  const std::vector<ManifestEntry> manifest = {{"Manifest-Version", "1.0"}};
+  const struct {
+    const char* second;
+    const char* mentions;
+  } cases[] = {{"/new.jar", "two different classes com/lib/L.class"},
+               {"/props.jar", "two different files lib.properties"}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.second);
+    const JarOutcome outcome =
+        writeJar(folder_ + "/out.jar", JarContents{manifest, {}, {folder_ + "/old.jar", folder_ + c.second}});
+    EXPECT_FALSE(outcome.ok);
+    EXPECT_NE(outcome.error.find(c.mentions), std::string::npos) << outcome.error;
+    EXPECT_NE(outcome.error.find(folder_ + "/old.jar"), std::string::npos) << outcome.error;
+    EXPECT_NE(outcome.error.find(folder_ + c.second), std::string::npos) << outcome.error;
+    EXPECT_FALSE(fs::exists(folder_ + "/out.jar"));
   }
 }
 

@@ -3,6 +3,7 @@
 // checked with fmsim. The outputs the guide shows are compared with what the tools print, so the guide
 // cannot drift from the tools.
 #include <gtest/gtest.h>
+#include <unzip.h>
 
 #include <filesystem>
 #include <fstream>
@@ -25,6 +26,22 @@ const std::vector<std::string> kManifestEntries = {
 };
 
 const char* const kExampleFiles[] = {"HelloPlugin.java", "hello.checks"};
+
+// The names of a zip archive's entries, one a line.
+std::string entryNames(const fs::path& zipPath) {
+  std::string names;
+  unzFile zip = unzOpen(zipPath.string().c_str());
+  if (zip == nullptr) return names;
+  for (int status = unzGoToFirstFile(zip); status == UNZ_OK; status = unzGoToNextFile(zip)) {
+    unz_file_info info{};
+    char name[1024];
+    if (unzGetCurrentFileInfo(zip, &info, name, sizeof name, nullptr, 0, nullptr, 0) == UNZ_OK) {
+      names += std::string(name) + "\n";
+    }
+  }
+  unzClose(zip);
+  return names;
+}
 
 std::string describe(const CommandResult& run) {
   return "exit status " + std::to_string(run.status) + "\nstdout:\n" + run.out + "\nstderr:\n" + run.err;
@@ -174,6 +191,61 @@ TEST_F(GuideWalkthrough, FunctionErrorReachesTheCallerAndTheLogWhereTheGuideSays
   EXPECT_TRUE(fs::exists(root_ / "documents" / "KvtPlugin Logs" / "miscellaneous.log"));
   EXPECT_EQ(readFile(root_ / "temp" / "Hello.jar"), readFile(work() / "hello.jar"));
   EXPECT_TRUE(fs::exists(root_ / "temp" / "Kvttemp.log"));
+}
+
+// The guide's plug-in with three of Debian's library jars, which all hold META-INF/NOTICE.txt and
+// META-INF/LICENSE.txt: the jar keeps each library's licence files and the plug-in runs.
+TEST_F(GuideWalkthrough, PluginWithDebianLibrariesIsMergedIntoOneJarAndRuns) {
+  const std::string java = DEBIAN_JAVA_DIR;
+  const std::vector<std::string> libraries = {"commons-lang3", "commons-io", "commons-codec"};
+  for (const std::string& library : libraries) {
+    ASSERT_TRUE(fs::exists(java + "/" + library + ".jar"))
+        << java << "/" << library << ".jar is missing: scripts/setup installs it";
+  }
+  const std::string source = readFile(fs::path(GUIDE_LIBRARIES_DIR) / "TextToolsPlugin.java");
+  ASSERT_FALSE(source.empty());
+  EXPECT_NE(guide_.find("\n" + source + "```\n"), std::string::npos)
+      << "the guide's copy of TextToolsPlugin.java differs from docs/examples/libraries";
+  fs::copy_file(fs::path(GUIDE_LIBRARIES_DIR) / "TextToolsPlugin.java", work() / "TextToolsPlugin.java");
+
+  std::string classPath = XPLUG_BRIDGE_JAR;
+  for (const std::string& library : libraries) classPath += ":" + java + "/" + library + ".jar";
+  CommandResult compiled =
+      run(XPLUG_JAVAC, {"--release", "8", "-classpath", classPath, "-d", "classes", "TextToolsPlugin.java"});
+  ASSERT_EQ(compiled.status, 0) << describe(compiled);
+  std::vector<std::string> jarArguments{"texttools.jar",
+                                        "--manifest-entry",
+                                        "Manifest-Version=1.0",
+                                        "--manifest-entry",
+                                        "plugin-name=TextTools",
+                                        "--manifest-entry",
+                                        "plugin-options=TXTL1nnYn",
+                                        "--manifest-entry",
+                                        "pluginClassName=com.example.texttools.TextToolsPlugin",
+                                        "--dir",
+                                        "classes",
+                                        "--jar",
+                                        XPLUG_BRIDGE_JAR};
+  for (const std::string& library : libraries)
+    jarArguments.insert(jarArguments.end(), {"--jar", java + "/" + library + ".jar"});
+  CommandResult jarred = run(XPLUG_JAR_PATH, jarArguments);
+  ASSERT_EQ(jarred.status, 0) << describe(jarred);
+  const std::string listed = entryNames(work() / "texttools.jar");
+  for (const std::string& library : libraries) {
+    EXPECT_NE(listed.find("META-INF/licenses/" + library + "/NOTICE.txt\n"), std::string::npos) << library;
+    EXPECT_NE(listed.find("META-INF/licenses/" + library + "/LICENSE.txt\n"), std::string::npos) << library;
+  }
+  CommandResult packed = run(XPLUG_PACK_PATH, {XPLUG_MODULE_IMAGE, "texttools.jar", "TextTools.fmx"});
+  ASSERT_EQ(packed.status, 0) << describe(packed);
+
+  CommandResult evaluated =
+      FmsimCommandTest::fmsim({"--common-appdata", (root_ / "appdata").string(), "--plugin", "TextTools.fmx",
+                               "-e", "Text_Extension(\"photo.JPG\")", "-e",
+                               "Text_Abbreviate(\"abcdefghij\"; 7)", "-e", "Text_Sha256(\"abc\")"});
+  EXPECT_EQ(evaluated.status, 0) << describe(evaluated);
+  EXPECT_EQ(evaluated.out,
+            "JPG\nabcd...\nba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad\n");
+  expectGuideShows("-e 'Text_Extension(\"photo.JPG\")'\n```\n\nprints `JPG`.");
 }
 
 }  // namespace
