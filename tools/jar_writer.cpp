@@ -300,6 +300,32 @@ std::string writeEntries(ZipWriter& zip, const JarContents& contents) {
 
 }  // namespace
 
+std::string checkPluginOptions(const std::string& options) {
+  const std::string shape =
+      " must be 9 characters: the 4-character plug-in id, '1', 'Y' or 'n' for preferences, 'n', 'Y' or 'n' "
+      "for idle time and 'n' (for example ABCD1nnYn)";
+  if (options.size() != 9) {
+    return "plugin-options \"" + options + "\" is " + std::to_string(options.size()) +
+           " characters long; it" + shape;
+  }
+  for (size_t i = 0; i < 4; ++i) {
+    const unsigned char c = static_cast<unsigned char>(options[i]);
+    if (c <= ' ' || c >= 0x7f) {
+      return "plugin-options \"" + options +
+             "\" starts with a plug-in id of other than 4 visible ASCII characters; it" + shape;
+    }
+  }
+  const auto isFlag = [](char c) { return c == 'Y' || c == 'n'; };
+  if (options[4] != '1' || !isFlag(options[5]) || !isFlag(options[6]) || !isFlag(options[7]) ||
+      !isFlag(options[8])) {
+    return "plugin-options \"" + options +
+           "\" has a character other than '1' in place 5 or other than 'Y' or 'n' in "
+           "places 6 to 9; it" +
+           shape;
+  }
+  return {};
+}
+
 std::string checkManifest(const std::vector<ManifestEntry>& manifest) {
   std::set<std::string> keys;
   for (const ManifestEntry& entry : manifest) {
@@ -318,6 +344,10 @@ std::string checkManifest(const std::vector<ManifestEntry>& manifest) {
     if (!entry.value.empty() && entry.value.front() == ' ') {
       return "value of manifest key " + entry.key + " starts with a space, which readers drop";
     }
+  }
+  for (const ManifestEntry& entry : manifest) {
+    if (entry.key != "plugin-options") continue;
+    if (std::string error = checkPluginOptions(entry.value); !error.empty()) return error;
   }
   if (formatManifest(manifest).size() > kMaxManifestBytes) return "the manifest is longer than 8192 bytes";
   return {};

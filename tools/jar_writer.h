@@ -31,6 +31,9 @@ struct JarOutcome {
   std::string error;
 };
 
+// Why FileMaker could not take this plugin-options value (the plug-in id, '1' and four 'Y'/'n' flags),
+// or empty when it can.
+std::string checkPluginOptions(const std::string& options);
 // Why the module or Java could not read this manifest as written, or empty when it can.
 std::string checkManifest(const std::vector<ManifestEntry>& manifest);
 // The manifest's bytes: "key: value" CR LF per entry, in the given order, and a final CR LF.

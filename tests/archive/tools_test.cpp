@@ -195,6 +195,11 @@ TEST_F(ToolsTest, ManifestsTheModuleCouldNotReadAreRefused) {
       {"value with a line feed", {{"plugin-help", "a\nb"}}, "line break"},
       {"value with a carriage return", {{"plugin-help", "a\rb"}}, "line break"},
       {"value starting with a space", {{"plugin-help", " a"}}, "starts with a space"},
+      {"options without the flags", {{"plugin-options", "HELO"}}, "is 4 characters long"},
+      {"options with a 5-character id", {{"plugin-options", "HELLO1nnYn"}}, "is 10 characters long"},
+      {"options with a space in the id", {{"plugin-options", "HE O1nnYn"}}, "4 visible ASCII"},
+      {"options with a lower-case flag", {{"plugin-options", "HELO1nnyn"}}, "'Y' or 'n' in places 6 to 9"},
+      {"options without the 1", {{"plugin-options", "HELOnnnYn"}}, "'1' in place 5"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -206,9 +211,11 @@ TEST_F(ToolsTest, ManifestsTheModuleCouldNotReadAreRefused) {
   std::vector<ManifestEntry> tooMany;
   for (int i = 0; i < 40; ++i) tooMany.push_back({"X-Key-" + std::to_string(i), std::string(250, 'v')});
   EXPECT_NE(checkManifest(tooMany).find("8192"), std::string::npos);
-  EXPECT_EQ(
-      checkManifest({{"Manifest-Version", "1.0"}, {"plugin-version", ""}, {"Key_2", std::string(259, 'v')}}),
-      "");
+  EXPECT_EQ(checkManifest({{"Manifest-Version", "1.0"},
+                           {"plugin-version", ""},
+                           {"Key_2", std::string(259, 'v')},
+                           {"plugin-options", "AB_21YnYn"}}),
+            "");
 }
 
 TEST_F(ToolsTest, DuplicateEntryOrMissingInputLeavesNoJar) {
