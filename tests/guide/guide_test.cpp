@@ -73,7 +73,7 @@ class GuideWalkthrough : public FmsimCommandTest {
   fs::path work() const { return root_ / "work"; }
 
   // The guide's steps from the empty folder to the packed module.
-  void buildPlugin() {
+  void buildPlugin(const std::string& options = "plugin-options=HELO1nnYn") {
     for (const char* name : kExampleFiles) {
       fs::copy_file(fs::path(GUIDE_EXAMPLE_DIR) / name, work() / name);
     }
@@ -83,7 +83,8 @@ class GuideWalkthrough : public FmsimCommandTest {
 
     std::vector<std::string> jarArguments{"hello.jar"};
     for (const std::string& entry : kManifestEntries) {
-      jarArguments.insert(jarArguments.end(), {"--manifest-entry", entry});
+      jarArguments.insert(jarArguments.end(),
+                          {"--manifest-entry", entry.rfind("plugin-options=", 0) == 0 ? options : entry});
     }
     jarArguments.insert(jarArguments.end(), {"--dir", "classes", "--jar", XPLUG_BRIDGE_JAR});
     CommandResult jarred = run(XPLUG_JAR_PATH, jarArguments);
@@ -191,6 +192,20 @@ TEST_F(GuideWalkthrough, FunctionErrorReachesTheCallerAndTheLogWhereTheGuideSays
   EXPECT_TRUE(fs::exists(root_ / "documents" / "KvtPlugin Logs" / "miscellaneous.log"));
   EXPECT_EQ(readFile(root_ / "temp" / "Hello.jar"), readFile(work() / "hello.jar"));
   EXPECT_TRUE(fs::exists(root_ / "temp" / "Kvttemp.log"));
+}
+
+// The id is written twice, in plugin-options and in pluginId(); a difference keeps the plug-in from
+// starting and the log says why.
+TEST_F(GuideWalkthrough, PluginIdDifferingFromTheOptionsStringIsLoggedAndKeepsThePluginDisabled) {
+  ASSERT_NO_FATAL_FAILURE(buildPlugin("plugin-options=HELX1nnYn"));
+
+  CommandResult evaluated = fmsim({"-e", "Hello_Add(2; 40)"});
+  EXPECT_NE(evaluated.status, 0) << describe(evaluated);
+  const std::string log = readFile(root_ / "documents" / "KvtPlugin Logs" / "Hello_FMPro.log");
+  EXPECT_NE(log.find("The plug-in id \"HELO\" of pluginId() differs from \"HELX\" at the start of "
+                     "plugin-options; the plug-in stays disabled"),
+            std::string::npos)
+      << log;
 }
 
 // The guide's plug-in with three of Debian's library jars, which all hold META-INF/NOTICE.txt and

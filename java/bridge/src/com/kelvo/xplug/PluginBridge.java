@@ -26,6 +26,8 @@ public final class PluginBridge {
 
     /** The manifest key that names the plug-in's class. */
     public static final String PLUGIN_CLASS_KEY = "pluginClassName";
+    /** The manifest key whose value FileMaker reads the plug-in's id and wishes from. */
+    public static final String PLUGIN_OPTIONS_KEY = "plugin-options";
     /** The manifest key that holds the plug-in's version text. */
     public static final String PLUGIN_VERSION_KEY = "plugin-version";
 
@@ -206,6 +208,15 @@ public final class PluginBridge {
             String id = plugin.pluginId();
             if (id == null || id.length() != 4) {
                 log.info("The plug-in id \"" + id + "\" is not four characters long; the plug-in stays disabled");
+                return DO_NOT_ENABLE;
+            }
+            // FileMaker knows the plug-in by the id its options string starts with and files the
+            // functions under the id they are registered with; two ids would split one plug-in in two.
+            String options = getManifestValue(PLUGIN_OPTIONS_KEY);
+            if (options != null && options.length() >= 4 && !options.startsWith(id)) {
+                String optionsId = options.substring(0, 4);
+                log.info("The plug-in id \"" + id + "\" of pluginId() differs from \"" + optionsId
+                        + "\" at the start of plugin-options; the plug-in stays disabled");
                 return DO_NOT_ENABLE;
             }
             FunctionRegistry registry = new FunctionRegistry(this, id);
