@@ -135,7 +135,8 @@ TEST_F(GuideWalkthrough, PackedPluginAnswersWithItsManifestAndFunctions) {
   CommandResult functions = fmsim({"--functions"});
   EXPECT_EQ(functions.status, 0) << describe(functions);
   EXPECT_EQ(functions.out,
-            "Hello_Add\tHello_Add( a ; b )\nHello_Greet\tHello_Greet( name { ; greeting } )\n"
+            "Hello_Add\tHello_Add( a ; b )\nHello_Greet\tHello_Greet( name { ; greeting } )\tGreets a name, "
+            "with Hello unless a greeting is given\n"
             "Hello_Repeat\tHello_Repeat( text ; count )\n");
   expectGuideShows(functions.out);
 }

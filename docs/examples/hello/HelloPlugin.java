@@ -13,7 +13,8 @@ public class HelloPlugin implements Plugin {
     }
 
     // The second parameter may be left out (min = 1); it then arrives as null.
-    @XFunction(name = "Hello_Greet", prototype = "name { ; greeting }", min = 1)
+    @XFunction(name = "Hello_Greet", prototype = "name { ; greeting }", min = 1,
+               description = "Greets a name, with Hello unless a greeting is given")
     public String greet(String name, String greeting) {
         return (greeting == null ? "Hello" : greeting) + ", " + name + "!";
     }

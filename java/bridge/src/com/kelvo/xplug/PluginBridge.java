@@ -293,15 +293,24 @@ public final class PluginBridge {
     }
 
     void registerWithHost(String pluginId, short functionId, String name, String prototypeText,
-                          int minParameters, int maxParameters, int flags) {
-        _registerFunction(pluginId, functionId, bundlePath, name, prototypeText, minParameters, maxParameters,
-                flags);
+                          String description, int minParameters, int maxParameters, int flags) {
+        if (description == null || description.trim().isEmpty()) {
+            _registerFunction(pluginId, functionId, bundlePath, name, prototypeText, minParameters, maxParameters,
+                    flags);
+        } else {
+            _registerDescribedFunction(pluginId, functionId, name, prototypeText, description, minParameters,
+                    maxParameters, flags);
+        }
     }
 
     // ---- Natives of the module ---------------------------------------------------------------------
 
     private native void _registerFunction(String pluginId, short functionId, String bundlePath, String name,
                                           String prototype, int minParameters, int maxParameters, int flags);
+
+    private native void _registerDescribedFunction(String pluginId, short functionId, String name,
+                                                   String prototypeText, String description, int minParameters,
+                                                   int maxParameters, int flags);
 
     // Windows: handles cross as longs; the module reads their low 32 bits.
     static native long _getFrontWindowReference();
