@@ -53,6 +53,7 @@ public final class PluginBridge {
         this.bridgeVersion = bridgeVersion;
         this.applicationType = applicationType;
         this.log = new BridgeLog(logpath);
+        LogRouting.install(log);
         int separator = bundlePath.lastIndexOf(';');
         this.modulePath = separator < 0 ? "" : bundlePath.substring(0, separator);
         this.jarPath = separator < 0 ? bundlePath : bundlePath.substring(separator + 1);
