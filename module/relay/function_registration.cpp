@@ -8,15 +8,35 @@
 #include <string>
 
 #include "fmx/fmx_calls.h"
+#include "log/plugin_log.h"
 #include "natives/jni_declarations.h"
 #include "natives/values/host_objects.h"
 #include "natives/values/java_arguments.h"
 #include "natives/values/native_edge.h"
+#include "platform/platform.h"
 #include "relay/function_relay.h"
 
 using namespace xplug;
 
 namespace {
+
+using RegisterWithDescription = decltype(&FM_ExprEnv_RegisterExternalFunctionEx);
+
+// The host's registration with a description, looked up by name once: hosts before it lack it, and an
+// import of it would keep the module from loading in them.
+RegisterWithDescription describedRegistration() {
+  static const RegisterWithDescription operation = [] {
+    auto* found = reinterpret_cast<RegisterWithDescription>(
+        platform::findHostSymbol("FM_ExprEnv_RegisterExternalFunctionEx"));
+    if (found == nullptr) {
+      logMessage(
+          "The host has no FM_ExprEnv_RegisterExternalFunctionEx; functions are registered without "
+          "their descriptions\n");
+    }
+    return found;
+  }();
+  return operation;
+}
 
 // Registers one function with the relay callback; `description` empty uses the plain registration.
 void registerWithHost(JNIEnv* env, jstring pluginId, jshort functionId, jstring name, jstring prototype,
@@ -36,7 +56,9 @@ void registerWithHost(JNIEnv* env, jstring pluginId, jshort functionId, jstring 
   hostCall(FM_Text_AssignUnicode, prototypeText.get(),
            reinterpret_cast<const uint16_t*>(prototypeUnits.c_str()));
   // FileMaker's refusal of a registration is its own affair: the bridge has no way to act on it.
-  if (description == nullptr) {
+  const RegisterWithDescription registerDescribed =
+      description == nullptr ? nullptr : describedRegistration();
+  if (registerDescribed == nullptr) {
     hostCall(FM_ExprEnv_RegisterExternalFunction, code.get(), static_cast<int16_t>(functionId),
              nameText.get(), prototypeText.get(), static_cast<int16_t>(minParameters),
              static_cast<int16_t>(maxParameters), static_cast<uint32_t>(flags),
@@ -45,8 +67,8 @@ void registerWithHost(JNIEnv* env, jstring pluginId, jshort functionId, jstring 
     TemporaryText descriptionText = makeTemporaryText();
     hostCall(FM_Text_AssignUnicode, descriptionText.get(),
              reinterpret_cast<const uint16_t*>(descriptionUnits.c_str()));
-    hostCall(FM_ExprEnv_RegisterExternalFunctionEx, code.get(), static_cast<int16_t>(functionId),
-             nameText.get(), prototypeText.get(), descriptionText.get(), static_cast<int16_t>(minParameters),
+    hostCall(registerDescribed, code.get(), static_cast<int16_t>(functionId), nameText.get(),
+             prototypeText.get(), descriptionText.get(), static_cast<int16_t>(minParameters),
              static_cast<int16_t>(maxParameters), static_cast<uint32_t>(flags),
              static_cast<FmxExternalFunction>(relayExternalFunction));
     descriptionText.deleteNow();
