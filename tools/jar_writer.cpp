@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -176,6 +177,11 @@ class EntryCollector {
     entries_.push_back({kept, data, library, {}});
   }
 
+  const std::string* find(const std::string& name) const {
+    const auto found = index_.find(name);
+    return found == index_.end() ? nullptr : &entries_[found->second].data;
+  }
+
   std::string writeTo(ZipWriter& zip) {
     for (Entry& entry : entries_) {
       if (!entry.providers.empty()) {
@@ -282,7 +288,36 @@ std::string addDirectory(EntryCollector& entries, const std::string& directory) 
   return {};
 }
 
-std::string writeEntries(ZipWriter& zip, const JarContents& contents) {
+// The plug-in id is written twice, at the start of plugin-options and as pluginId()'s result. A class
+// that returns it as a literal or a constant holds it in its constant pool; when the plug-in class is
+// in the jar and does not, the two most likely differ (or the id comes from elsewhere: only a warning).
+std::vector<std::string> checkPluginId(const EntryCollector& entries,
+                                       const std::vector<ManifestEntry>& manifest) {
+  std::string options;
+  std::string className;
+  for (const ManifestEntry& entry : manifest) {
+    if (entry.key == "plugin-options") options = entry.value;
+    if (entry.key == "pluginClassName") className = entry.value;
+  }
+  if (options.size() < 4 || className.empty()) return {};
+  std::string classEntry = className;
+  std::replace(classEntry.begin(), classEntry.end(), '.', '/');
+  const std::string* classFile = entries.find(classEntry + ".class");
+  if (classFile == nullptr) {
+    return {"the plug-in class " + className +
+            " (pluginClassName) is not in the jar; check its name and --dir"};
+  }
+  const std::optional<std::vector<std::string>> texts = classFileTexts(*classFile);
+  const std::string id = options.substr(0, 4);
+  if (texts && std::find(texts->begin(), texts->end(), id) == texts->end()) {
+    return {"the plug-in class " + className + " holds no text \"" + id +
+            "\", the id plugin-options starts with; "
+            "pluginId() must return the same id, or the plug-in stays disabled"};
+  }
+  return {};
+}
+
+std::string writeEntries(ZipWriter& zip, const JarContents& contents, std::vector<std::string>* warnings) {
   EntryCollector entries;
   if (std::string error = entries.add(kManifestEntryName, formatManifest(contents.manifest), "the manifest");
       !error.empty()) {
@@ -294,11 +329,70 @@ std::string writeEntries(ZipWriter& zip, const JarContents& contents) {
   for (const std::string& jar : contents.mergedJars) {
     if (std::string error = mergeJar(entries, jar); !error.empty()) return error;
   }
+  *warnings = checkPluginId(entries, contents.manifest);
   if (std::string error = entries.writeTo(zip); !error.empty()) return error;
   return zip.finish() ? std::string() : std::string("cannot finish the zip archive");
 }
 
 }  // namespace
+
+std::optional<std::vector<std::string>> classFileTexts(const std::string& classFile) {
+  size_t at = 0;
+  const auto read = [&](size_t bytes) -> std::optional<uint32_t> {
+    if (at > classFile.size() || classFile.size() - at < bytes) return std::nullopt;
+    uint32_t value = 0;
+    for (size_t i = 0; i < bytes; ++i) value = (value << 8) | static_cast<unsigned char>(classFile[at + i]);
+    at += bytes;
+    return value;
+  };
+  if (read(4) != 0xCAFEBABEu || !read(4)) return std::nullopt;
+  const std::optional<uint32_t> count = read(2);
+  if (!count) return std::nullopt;
+  std::vector<std::string> texts;
+  for (uint32_t index = 1; index < *count; ++index) {
+    const std::optional<uint32_t> tag = read(1);
+    if (!tag) return std::nullopt;
+    size_t skip = 0;
+    switch (*tag) {
+      case 1: {  // Utf8: a length and the text's modified UTF-8 bytes
+        const std::optional<uint32_t> length = read(2);
+        if (!length || classFile.size() - at < *length) return std::nullopt;
+        texts.push_back(classFile.substr(at, *length));
+        at += *length;
+        continue;
+      }
+      case 5:  // Long and Double take two slots of the pool
+      case 6:
+        skip = 8;
+        ++index;
+        break;
+      case 3:
+      case 4:
+      case 9:
+      case 10:
+      case 11:
+      case 12:
+      case 17:
+      case 18:
+        skip = 4;
+        break;
+      case 15:
+        skip = 3;
+        break;
+      case 7:
+      case 8:
+      case 16:
+      case 19:
+      case 20:
+        skip = 2;
+        break;
+      default:
+        return std::nullopt;
+    }
+    if (!read(skip)) return std::nullopt;
+  }
+  return texts;
+}
 
 std::string checkPluginOptions(const std::string& options) {
   const std::string shape =
@@ -361,13 +455,14 @@ std::string formatManifest(const std::vector<ManifestEntry>& manifest) {
 }
 
 JarOutcome writeJar(const std::string& outputPath, const JarContents& contents) {
-  if (std::string error = checkManifest(contents.manifest); !error.empty()) return JarOutcome{false, error};
+  if (std::string error = checkManifest(contents.manifest); !error.empty()) return JarOutcome{false, error, {}};
   // Written beside the output and renamed at the end, so a failed run leaves no half-written jar.
   const std::string partialPath = outputPath + ".partial";
   std::string error;
+  std::vector<std::string> warnings;
   {
     ZipWriter zip(partialPath);
-    error = zip.isOpen() ? writeEntries(zip, contents) : "cannot create " + partialPath;
+    error = zip.isOpen() ? writeEntries(zip, contents, &warnings) : "cannot create " + partialPath;
   }
   std::error_code fsError;
   if (error.empty()) {
@@ -376,9 +471,9 @@ JarOutcome writeJar(const std::string& outputPath, const JarContents& contents) 
   }
   if (!error.empty()) {
     std::filesystem::remove(partialPath, fsError);
-    return JarOutcome{false, error};
+    return JarOutcome{false, error, {}};
   }
-  return JarOutcome{true, {}};
+  return JarOutcome{true, {}, warnings};
 }
 
 }  // namespace xplug::tools

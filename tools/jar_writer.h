@@ -4,6 +4,7 @@
 #ifndef XPLUG_TOOLS_JAR_WRITER_H
 #define XPLUG_TOOLS_JAR_WRITER_H
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -29,6 +30,8 @@ struct JarOutcome {
   bool ok = false;
   // What went wrong, in words for the person running the build; empty on success.
   std::string error;
+  // What looks wrong but need not be, for the build's output; the jar is written all the same.
+  std::vector<std::string> warnings;
 };
 
 // Why FileMaker could not take this plugin-options value (the plug-in id, '1' and four 'Y'/'n' flags),
@@ -38,6 +41,9 @@ std::string checkPluginOptions(const std::string& options);
 std::string checkManifest(const std::vector<ManifestEntry>& manifest);
 // The manifest's bytes: "key: value" CR LF per entry, in the given order, and a final CR LF.
 std::string formatManifest(const std::vector<ManifestEntry>& manifest);
+// The texts (CONSTANT_Utf8 entries) of a class file's constant pool: every string literal and
+// compile-time constant the class uses is among them. None when the data is no class file.
+std::optional<std::vector<std::string>> classFileTexts(const std::string& classFile);
 // Writes the jar. An entry that two inputs hold alike is written once; service files
 // (META-INF/services/*) are merged, each provider once. Two different copies of any other entry, or an
 // unreadable input, fail naming both sources and leave no output file.

@@ -73,6 +73,9 @@ int run(int argc, char** argv) {
     std::fprintf(stderr, "xplug-jar: %s: %s\n", output.c_str(), outcome.error.c_str());
     return 1;
   }
+  for (const std::string& warning : outcome.warnings) {
+    std::fprintf(stderr, "xplug-jar: warning: %s\n", warning.c_str());
+  }
   return 0;
 }
 

@@ -313,6 +313,23 @@ TEST_F(ToolsTest, TwoDifferentCopiesOfOneNameAreRefusedNamingBothJars) {
   }
 }
 
+TEST(ClassFileTexts, ReadsTheConstantPoolsTextsAcrossEntriesOfEveryWidth) {
+  using namespace std::string_literals;
+  const std::string header = "\xCA\xFE\xBA\xBE\x00\x00\x00\x34"s;
+  // Seven slots: a Utf8 "HELO", a Long (two slots), a String, a MethodHandle, a Utf8 "run".
+  const std::string pool =
+      "\x00\x07"
+      "\x01\x00\x04HELO"
+      "\x05\x00\x00\x00\x00\x00\x00\x00\x2A"
+      "\x08\x00\x01"
+      "\x0F\x06\x00\x01"
+      "\x01\x00\x03run"s;
+  EXPECT_EQ(classFileTexts(header + pool), (std::vector<std::string>{"HELO", "run"}));
+  EXPECT_EQ(classFileTexts(header + pool.substr(0, pool.size() - 2)), std::nullopt) << "cut short";
+  EXPECT_EQ(classFileTexts("PK\x03\x04 not a class"), std::nullopt);
+  EXPECT_EQ(classFileTexts(header + "\x00\x02\x63"s), std::nullopt) << "unknown tag";
+}
+
 TEST_F(ToolsTest, JarCommandWritesTheManifestInTheOrderGiven) {
   const std::string jarCommand = XPLUG_JAR_COMMAND;
   const std::string output = folder_ + "/cmd.jar";

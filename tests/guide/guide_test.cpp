@@ -87,8 +87,8 @@ class GuideWalkthrough : public FmsimCommandTest {
                           {"--manifest-entry", entry.rfind("plugin-options=", 0) == 0 ? options : entry});
     }
     jarArguments.insert(jarArguments.end(), {"--dir", "classes", "--jar", XPLUG_BRIDGE_JAR});
-    CommandResult jarred = run(XPLUG_JAR_PATH, jarArguments);
-    ASSERT_EQ(jarred.status, 0) << describe(jarred);
+    jarred_ = run(XPLUG_JAR_PATH, jarArguments);
+    ASSERT_EQ(jarred_.status, 0) << describe(jarred_);
 
     CommandResult packed = run(XPLUG_PACK_PATH, {XPLUG_MODULE_IMAGE, "hello.jar", "Hello.fmx"});
     ASSERT_EQ(packed.status, 0) << describe(packed);
@@ -108,6 +108,7 @@ class GuideWalkthrough : public FmsimCommandTest {
 
   fs::path previousFolder_;
   std::string guide_;
+  CommandResult jarred_;
 };
 
 TEST_F(GuideWalkthrough, GuideShowsTheExampleFilesAndManifestAsTheTestUsesThem) {
@@ -126,6 +127,7 @@ TEST_F(GuideWalkthrough, GuideShowsTheExampleFilesAndManifestAsTheTestUsesThem) 
 
 TEST_F(GuideWalkthrough, PackedPluginAnswersWithItsManifestAndFunctions) {
   ASSERT_NO_FATAL_FAILURE(buildPlugin());
+  EXPECT_EQ(jarred_.err, "") << "the guide's plug-in builds without warnings";
 
   CommandResult info = fmsim({"--info"});
   EXPECT_EQ(info.status, 0) << describe(info);
@@ -201,6 +203,12 @@ TEST_F(GuideWalkthrough, FunctionErrorReachesTheCallerAndTheLogWhereTheGuideSays
 // starting and the log says why.
 TEST_F(GuideWalkthrough, PluginIdDifferingFromTheOptionsStringIsLoggedAndKeepsThePluginDisabled) {
   ASSERT_NO_FATAL_FAILURE(buildPlugin("plugin-options=HELX1nnYn"));
+  // xplug-jar finds no "HELX" in the plug-in class and says so, but writes the jar.
+  EXPECT_NE(
+      jarred_.err.find("xplug-jar: warning: the plug-in class com.example.hello.HelloPlugin holds no text "
+                       "\"HELX\", the id plugin-options starts with"),
+      std::string::npos)
+      << jarred_.err;
 
   CommandResult evaluated = fmsim({"-e", "Hello_Add(2; 40)"});
   EXPECT_NE(evaluated.status, 0) << describe(evaluated);
