@@ -14,8 +14,12 @@ void printUsage(std::FILE* stream) {
                "\n"
                "Writes the jar OUTPUT: first META-INF/MANIFEST.MF with one \"KEY: VALUE\" line per\n"
                "--manifest-entry, in the order given, with CR LF line ends and a blank last line;\n"
-               "then every file below each CLASSDIR, then every file entry of each JAR (their own\n"
-               "manifests are left out). All entries are deflated. Keys are 1 to 63 letters, digits,\n"
+               "then every file below each CLASSDIR, then every file entry of each JAR. All entries are\n"
+               "deflated. An entry found alike in two inputs is written once; META-INF/services files\n"
+               "are merged; two different copies of any other entry are refused, naming both inputs.\n"
+               "Of each JAR, its manifest, signature files (META-INF/*.SF, *.RSA, *.DSA, *.EC), index\n"
+               "and module-info.class are left out, and its LICENSE, NOTICE and COPYING files are kept\n"
+               "as META-INF/licenses/JARNAME/FILE. Keys are 1 to 63 letters, digits,\n"
                "'-' or '_'; values hold at most 259 bytes and no line break.\n"
                "\n"
                "exit status: 0 written, 1 writing failed, 2 wrong arguments\n");
@@ -68,6 +72,9 @@ int run(int argc, char** argv) {
   if (!outcome.ok) {
     std::fprintf(stderr, "xplug-jar: %s: %s\n", output.c_str(), outcome.error.c_str());
     return 1;
+  }
+  for (const std::string& warning : outcome.warnings) {
+    std::fprintf(stderr, "xplug-jar: warning: %s\n", warning.c_str());
   }
   return 0;
 }

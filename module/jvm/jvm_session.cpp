@@ -7,7 +7,7 @@ JvmSession jvmSession;
 namespace {
 
 #define XPLUG_JAVA_MISSING                                                                            \
-  "Kvantrel plugins require Java 1.4 or later, which is not installed on this computer. Download it " \
+  "Kvantrel plugins require Java 8 or later, which is not installed on this computer. Download it " \
   "from https://adoptium.net/"
 
 constexpr const char* kJavaMissingMessages[] = {

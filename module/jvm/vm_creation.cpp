@@ -5,6 +5,7 @@
 #include <cinttypes>
 #include <cstdio>
 #include <memory>
+#include <string>
 
 #include "archive/attached_jar.h"
 #include "jvm/java_runtime.h"
@@ -48,6 +49,12 @@ std::string readMemorySize(const std::string& path) {
   return text;
 }
 
+std::string trimmed(const std::string& text) {
+  const std::size_t first = text.find_first_not_of(" \t\r\n");
+  if (first == std::string::npos) return {};
+  return text.substr(first, text.find_last_not_of(" \t\r\n") - first + 1);
+}
+
 bool isVersionOneRuntime(const std::u16string& version) {
   return version.rfind(u"1.", 0) == 0;
 }
@@ -73,11 +80,37 @@ std::optional<std::string> vmMarkerFolder() {
   return narrow;
 }
 
+void readDebugSettings(const std::string& path, VmMarkers& markers) {
+  std::unique_ptr<std::FILE, FileCloser> file(platform::openFile(path.c_str(), "r"));
+  if (!file) return;
+  char line[128] = {};
+  while (std::fgets(line, sizeof line, file.get()) != nullptr) {
+    const std::string text = trimmed(line);
+    if (text.empty() || text[0] == '#') continue;
+    const std::size_t equals = text.find('=');
+    const std::string key = equals == std::string::npos ? text : trimmed(text.substr(0, equals));
+    const std::string value = equals == std::string::npos ? std::string() : trimmed(text.substr(equals + 1));
+    if (key == "port" && !value.empty() && value.size() <= 5 &&
+        value.find_first_not_of("0123456789") == std::string::npos && std::stoi(value) >= 1 &&
+        std::stoi(value) <= 65535) {
+      markers.debugPort = std::stoi(value);
+    } else if (key == "suspend" && (value == "y" || value == "n")) {
+      markers.debugSuspend = value == "y";
+    } else {
+      logMessage(
+          "Ignoring the line \"%s\" of the debug marker %s: it takes port=NUMBER (1 to 65535) and "
+          "suspend=y or suspend=n\n",
+          text.c_str(), path.c_str());
+    }
+  }
+}
+
 VmMarkers readVmMarkers(const std::string& markerFolder) {
   VmMarkers markers;
   if (entryExists(markerFolder + "debug")) {
     markers.debug = true;
     logMessage("Enabling debugger\n");
+    readDebugSettings(markerFolder + "debug", markers);
   }
   if (entryExists(markerFolder + "profile")) {
     markers.profile = true;
@@ -97,10 +130,14 @@ std::optional<std::vector<VmOption>> buildVmOptions(const VmOptionInputs& inputs
   bool debug = inputs.markers.debug && !inputs.markers.profile;
   if (debug) {
     options.push_back({"-Xdebug"});
-    logMessage("Enabling Java debugger on port %d\n", static_cast<int>(inputs.debugPort));
+    const int port = static_cast<int>(inputs.markers.debugPort.value_or(inputs.debugPort));
+    logMessage("Enabling Java debugger on port %d\n", port);
+    if (inputs.markers.debugSuspend) {
+      logMessage("The Java VM waits for a debugger to attach on port %d before the plug-in starts\n", port);
+    }
     char agent[96];
-    std::snprintf(agent, sizeof agent, "-Xrunjdwp:transport=dt_socket,address=%d,server=y,suspend=n",
-                  static_cast<int>(inputs.debugPort));
+    std::snprintf(agent, sizeof agent, "-Xrunjdwp:transport=dt_socket,address=%d,server=y,suspend=%c", port,
+                  inputs.markers.debugSuspend ? 'y' : 'n');
     options.push_back({agent});
   }
   if (inputs.markers.profile) options.push_back({"-agentlib:yjpagent"});

@@ -14,6 +14,10 @@ namespace xplug {
 // What the marker files in the shared application-data folder ask for.
 struct VmMarkers {
   bool debug = false;
+  // Set by lines "port=NUMBER" and "suspend=y" of a debug marker file; otherwise the host type's port,
+  // and the VM runs on without waiting for a debugger.
+  std::optional<int32_t> debugPort;
+  bool debugSuspend = false;
   bool profile = false;
   bool headless = false;
   // The first line of "memorysize" without its line break; empty for no memory option.
@@ -27,8 +31,13 @@ inline constexpr std::size_t kMaxMemorySizeLength = 26;
 // separator, as a narrow path; none when the value cannot be read or the path is too long.
 std::optional<std::string> vmMarkerFolder();
 
-// Tests the markers in a folder (debug, profile, headless, memorysize), logging each one found.
+// Tests the markers in a folder (debug, profile, headless, memorysize), logging each one found. A debug
+// marker that is a file may set the debugger's port and suspension (readDebugSettings).
 VmMarkers readVmMarkers(const std::string& markerFolder);
+
+// Reads "port=NUMBER" (1 to 65535) and "suspend=y" or "suspend=n" lines of a debug marker file into
+// `markers`; blank lines and lines starting with '#' are skipped, any other line is logged and ignored.
+void readDebugSettings(const std::string& path, VmMarkers& markers);
 
 struct VmOptionInputs {
   std::u16string javaLibDir;

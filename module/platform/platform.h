@@ -77,6 +77,10 @@ using LibraryHandle = void*;
 LibraryHandle loadLibrary(std::u16string_view path);
 // Finds an export by name (GetProcAddress); null when missing or when the handle is null.
 void* findSymbol(LibraryHandle library, const char* name);
+// Finds an operation the host exports by name (in FMWrapper.dll on Windows, in the process's global
+// symbols on POSIX); null when this host lacks it. For operations newer hosts add, which the module
+// must not import by name, since a missing import would keep the module from loading at all.
+void* findHostSymbol(const char* name);
 
 // ---- Registry -------------------------------------------------------------------------------------
 

@@ -47,7 +47,8 @@ constexpr char kUsage[] =
     "  --plugin FILE      the plug-in module to load (default: the example plug-in)\n"
     "  --no-plugin        run the calculation engine alone, without a plug-in\n"
     "  --info             print the plug-in's name (128), help line (129) and options (131)\n"
-    "  --functions        print the functions the plug-in registered: name, a tab, the prototype\n"
+    "  --functions        print the functions the plug-in registered: name, a tab, the prototype,\n"
+    "                     and a tab and the description for a function registered with one\n"
     "  --log              echo the module's console output (its log lines) to standard error\n"
     "  --trace            print every FM_ call the module makes to standard error\n"
     "  --documents DIR    the user's documents folder; the log goes to DIR/KvtPlugin Logs\n"
@@ -503,7 +504,9 @@ int main(int argc, char** argv) {
 
   if (options.functions) {
     for (const fmsim::RegisteredFunction& function : fmsim::registeredFunctions()) {
-      printLine(results, fmsim::utf16ToUtf8(function.name) + "\t" + fmsim::utf16ToUtf8(function.prototype));
+      std::string line = fmsim::utf16ToUtf8(function.name) + "\t" + fmsim::utf16ToUtf8(function.prototype);
+      if (!function.description.empty()) line += "\t" + fmsim::utf16ToUtf8(function.description);
+      printLine(results, line);
     }
   }
 

@@ -200,6 +200,11 @@ TEST_F(ToolsTest, ManifestsTheModuleCouldNotReadAreRefused) {
       {"value with a line feed", {{"plugin-help", "a\nb"}}, "line break"},
       {"value with a carriage return", {{"plugin-help", "a\rb"}}, "line break"},
       {"value starting with a space", {{"plugin-help", " a"}}, "starts with a space"},
+      {"options without the flags", {{"plugin-options", "HELO"}}, "is 4 characters long"},
+      {"options with a 5-character id", {{"plugin-options", "HELLO1nnYn"}}, "is 10 characters long"},
+      {"options with a space in the id", {{"plugin-options", "HE O1nnYn"}}, "4 visible ASCII"},
+      {"options with a lower-case flag", {{"plugin-options", "HELO1nnyn"}}, "'Y' or 'n' in places 6 to 9"},
+      {"options without the 1", {{"plugin-options", "HELOnnnYn"}}, "'1' in place 5"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -211,9 +216,11 @@ TEST_F(ToolsTest, ManifestsTheModuleCouldNotReadAreRefused) {
   std::vector<ManifestEntry> tooMany;
   for (int i = 0; i < 40; ++i) tooMany.push_back({"X-Key-" + std::to_string(i), std::string(250, 'v')});
   EXPECT_NE(checkManifest(tooMany).find("8192"), std::string::npos);
-  EXPECT_EQ(
-      checkManifest({{"Manifest-Version", "1.0"}, {"plugin-version", ""}, {"Key_2", std::string(259, 'v')}}),
-      "");
+  EXPECT_EQ(checkManifest({{"Manifest-Version", "1.0"},
+                           {"plugin-version", ""},
+                           {"Key_2", std::string(259, 'v')},
+                           {"plugin-options", "AB_21YnYn"}}),
+            "");
 }
 
 TEST_F(ToolsTest, DuplicateEntryOrMissingInputLeavesNoJar) {
@@ -229,7 +236,7 @@ TEST_F(ToolsTest, DuplicateEntryOrMissingInputLeavesNoJar) {
   const Case cases[] = {
       {"same entry in a folder and a jar",
        {manifest, {folder_ + "/classes"}, {folder_ + "/dup.jar"}},
-       "duplicate entry com/A.class"},
+       "two different classes com/A.class"},
       {"missing class folder", {manifest, {folder_ + "/none"}, {}}, "is not a folder"},
       {"missing jar", {manifest, {}, {folder_ + "/none.jar"}}, "cannot open jar"},
       {"jar that is no zip archive", {manifest, {}, {folder_ + "/classes/com/A.class"}}, "cannot open jar"},
@@ -242,6 +249,90 @@ TEST_F(ToolsTest, DuplicateEntryOrMissingInputLeavesNoJar) {
     EXPECT_FALSE(fs::exists(folder_ + "/out.jar"));
     EXPECT_FALSE(fs::exists(folder_ + "/out.jar.partial"));
   }
+}
+
+TEST_F(ToolsTest, LibrariesAreMergedAsTheClassPathWouldSeeThem) {
+  fs::create_directories(folder_ + "/classes/META-INF");
+  writeFile(folder_ + "/classes/Own.class", "own");
+  writeFile(folder_ + "/classes/META-INF/LICENSE", "plug-in licence");
+  ASSERT_TRUE(test::writeZip(folder_ + "/one.jar",
+                             {{"META-INF/NOTICE.txt", "notice one"},
+                              {"META-INF/LICENSE.txt", "apache"},
+                              {"META-INF/ONE.SF", "signature"},
+                              {"META-INF/ONE.RSA", "certificate"},
+                              {"META-INF/INDEX.LIST", "index"},
+                              {"module-info.class", "module one"},
+                              {"META-INF/services/com.api.Codec", "# providers\ncom.one.A\n  com.one.B  \n"},
+                              {"com/shared/S.class", "shared"},
+                              {"com/one/A.class", "A"}}));
+  ASSERT_TRUE(test::writeZip(folder_ + "/two.jar",
+                             {{"META-INF/NOTICE.txt", "notice two"},
+                              {"META-INF/LICENSE.txt", "apache"},
+                              {"META-INF/versions/9/module-info.class", "module two"},
+                              {"META-INF/services/com.api.Codec", "com.one.B\ncom.two.C # the fast one"},
+                              {"com/shared/S.class", "shared"}}));
+  JarContents contents;
+  contents.manifest = {{"Manifest-Version", "1.0"}};
+  contents.classDirectories = {folder_ + "/classes"};
+  contents.mergedJars = {folder_ + "/one.jar", folder_ + "/two.jar"};
+  const JarOutcome outcome = writeJar(folder_ + "/out.jar", contents);
+  ASSERT_TRUE(outcome.ok) << outcome.error;
+
+  std::vector<std::string> names;
+  std::string services;
+  for (const JarEntry& entry : readJar(folder_ + "/out.jar")) {
+    names.push_back(entry.name);
+    if (entry.name == "META-INF/services/com.api.Codec") services = entry.data;
+    if (entry.name == "META-INF/licenses/two/NOTICE.txt") {
+      EXPECT_EQ(entry.data, "notice two");
+    }
+  }
+  EXPECT_EQ(names,
+            (std::vector<std::string>{
+                "META-INF/MANIFEST.MF", "META-INF/LICENSE", "Own.class", "META-INF/licenses/one/NOTICE.txt",
+                "META-INF/licenses/one/LICENSE.txt", "META-INF/services/com.api.Codec", "com/shared/S.class",
+                "com/one/A.class", "META-INF/licenses/two/NOTICE.txt", "META-INF/licenses/two/LICENSE.txt"}));
+  EXPECT_EQ(services, "com.one.A\ncom.one.B\ncom.two.C\n");
+}
+
+TEST_F(ToolsTest, TwoDifferentCopiesOfOneNameAreRefusedNamingBothJars) {
+  ASSERT_TRUE(
+      test::writeZip(folder_ + "/old.jar", {{"com/lib/L.class", "version 1"}, {"lib.properties", "a"}}));
+  ASSERT_TRUE(test::writeZip(folder_ + "/new.jar", {{"com/lib/L.class", "version 2"}}));
+  ASSERT_TRUE(test::writeZip(folder_ + "/props.jar", {{"lib.properties", "b"}}));
+  const std::vector<ManifestEntry> manifest = {{"Manifest-Version", "1.0"}};
+  const struct {
+    const char* second;
+    const char* mentions;
+  } cases[] = {{"/new.jar", "two different classes com/lib/L.class"},
+               {"/props.jar", "two different files lib.properties"}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.second);
+    const JarOutcome outcome =
+        writeJar(folder_ + "/out.jar", JarContents{manifest, {}, {folder_ + "/old.jar", folder_ + c.second}});
+    EXPECT_FALSE(outcome.ok);
+    EXPECT_NE(outcome.error.find(c.mentions), std::string::npos) << outcome.error;
+    EXPECT_NE(outcome.error.find(folder_ + "/old.jar"), std::string::npos) << outcome.error;
+    EXPECT_NE(outcome.error.find(folder_ + c.second), std::string::npos) << outcome.error;
+    EXPECT_FALSE(fs::exists(folder_ + "/out.jar"));
+  }
+}
+
+TEST(ClassFileTexts, ReadsTheConstantPoolsTextsAcrossEntriesOfEveryWidth) {
+  using namespace std::string_literals;
+  const std::string header = "\xCA\xFE\xBA\xBE\x00\x00\x00\x34"s;
+  // Seven slots: a Utf8 "HELO", a Long (two slots), a String, a MethodHandle, a Utf8 "run".
+  const std::string pool =
+      "\x00\x07"
+      "\x01\x00\x04HELO"
+      "\x05\x00\x00\x00\x00\x00\x00\x00\x2A"
+      "\x08\x00\x01"
+      "\x0F\x06\x00\x01"
+      "\x01\x00\x03run"s;
+  EXPECT_EQ(classFileTexts(header + pool), (std::vector<std::string>{"HELO", "run"}));
+  EXPECT_EQ(classFileTexts(header + pool.substr(0, pool.size() - 2)), std::nullopt) << "cut short";
+  EXPECT_EQ(classFileTexts("PK\x03\x04 not a class"), std::nullopt);
+  EXPECT_EQ(classFileTexts(header + "\x00\x02\x63"s), std::nullopt) << "unknown tag";
 }
 
 TEST_F(ToolsTest, JarCommandWritesTheManifestInTheOrderGiven) {

@@ -3,6 +3,7 @@
 // checked with fmsim. The outputs the guide shows are compared with what the tools print, so the guide
 // cannot drift from the tools.
 #include <gtest/gtest.h>
+#include <unzip.h>
 
 #include <filesystem>
 #include <fstream>
@@ -25,6 +26,22 @@ const std::vector<std::string> kManifestEntries = {
 };
 
 const char* const kExampleFiles[] = {"HelloPlugin.java", "hello.checks"};
+
+// The names of a zip archive's entries, one a line.
+std::string entryNames(const fs::path& zipPath) {
+  std::string names;
+  unzFile zip = unzOpen(zipPath.string().c_str());
+  if (zip == nullptr) return names;
+  for (int status = unzGoToFirstFile(zip); status == UNZ_OK; status = unzGoToNextFile(zip)) {
+    unz_file_info info{};
+    char name[1024];
+    if (unzGetCurrentFileInfo(zip, &info, name, sizeof name, nullptr, 0, nullptr, 0) == UNZ_OK) {
+      names += std::string(name) + "\n";
+    }
+  }
+  unzClose(zip);
+  return names;
+}
 
 std::string describe(const CommandResult& run) {
   return "exit status " + std::to_string(run.status) + "\nstdout:\n" + run.out + "\nstderr:\n" + run.err;
@@ -56,7 +73,7 @@ class GuideWalkthrough : public FmsimCommandTest {
   fs::path work() const { return root_ / "work"; }
 
   // The guide's steps from the empty folder to the packed module.
-  void buildPlugin() {
+  void buildPlugin(const std::string& options = "plugin-options=HELO1nnYn") {
     for (const char* name : kExampleFiles) {
       fs::copy_file(fs::path(GUIDE_EXAMPLE_DIR) / name, work() / name);
     }
@@ -66,11 +83,12 @@ class GuideWalkthrough : public FmsimCommandTest {
 
     std::vector<std::string> jarArguments{"hello.jar"};
     for (const std::string& entry : kManifestEntries) {
-      jarArguments.insert(jarArguments.end(), {"--manifest-entry", entry});
+      jarArguments.insert(jarArguments.end(),
+                          {"--manifest-entry", entry.rfind("plugin-options=", 0) == 0 ? options : entry});
     }
     jarArguments.insert(jarArguments.end(), {"--dir", "classes", "--jar", XPLUG_BRIDGE_JAR});
-    CommandResult jarred = run(XPLUG_JAR_PATH, jarArguments);
-    ASSERT_EQ(jarred.status, 0) << describe(jarred);
+    jarred_ = run(XPLUG_JAR_PATH, jarArguments);
+    ASSERT_EQ(jarred_.status, 0) << describe(jarred_);
 
     CommandResult packed = run(XPLUG_PACK_PATH, {XPLUG_MODULE_IMAGE, "hello.jar", "Hello.fmx"});
     ASSERT_EQ(packed.status, 0) << describe(packed);
@@ -90,6 +108,7 @@ class GuideWalkthrough : public FmsimCommandTest {
 
   fs::path previousFolder_;
   std::string guide_;
+  CommandResult jarred_;
 };
 
 TEST_F(GuideWalkthrough, GuideShowsTheExampleFilesAndManifestAsTheTestUsesThem) {
@@ -108,6 +127,7 @@ TEST_F(GuideWalkthrough, GuideShowsTheExampleFilesAndManifestAsTheTestUsesThem) 
 
 TEST_F(GuideWalkthrough, PackedPluginAnswersWithItsManifestAndFunctions) {
   ASSERT_NO_FATAL_FAILURE(buildPlugin());
+  EXPECT_EQ(jarred_.err, "") << "the guide's plug-in builds without warnings";
 
   CommandResult info = fmsim({"--info"});
   EXPECT_EQ(info.status, 0) << describe(info);
@@ -117,7 +137,8 @@ TEST_F(GuideWalkthrough, PackedPluginAnswersWithItsManifestAndFunctions) {
   CommandResult functions = fmsim({"--functions"});
   EXPECT_EQ(functions.status, 0) << describe(functions);
   EXPECT_EQ(functions.out,
-            "Hello_Add\tHello_Add( a ; b )\nHello_Greet\tHello_Greet( name { ; greeting } )\n"
+            "Hello_Add\tHello_Add( a ; b )\nHello_Greet\tHello_Greet( name { ; greeting } )\tGreets a name, "
+            "with Hello unless a greeting is given\n"
             "Hello_Repeat\tHello_Repeat( text ; count )\n");
   expectGuideShows(functions.out);
 }
@@ -171,9 +192,86 @@ TEST_F(GuideWalkthrough, FunctionErrorReachesTheCallerAndTheLogWhereTheGuideSays
                      "1000, not -1"),
             std::string::npos)
       << log;
+  // java.util.logging reaches the same log.
+  EXPECT_NE(log.find(") WARNING com.example.hello: refusing the count -1\n"), std::string::npos) << log;
   EXPECT_TRUE(fs::exists(root_ / "documents" / "KvtPlugin Logs" / "miscellaneous.log"));
   EXPECT_EQ(readFile(root_ / "temp" / "Hello.jar"), readFile(work() / "hello.jar"));
   EXPECT_TRUE(fs::exists(root_ / "temp" / "Kvttemp.log"));
+}
+
+// The id is written twice, in plugin-options and in pluginId(); a difference keeps the plug-in from
+// starting and the log says why.
+TEST_F(GuideWalkthrough, PluginIdDifferingFromTheOptionsStringIsLoggedAndKeepsThePluginDisabled) {
+  ASSERT_NO_FATAL_FAILURE(buildPlugin("plugin-options=HELX1nnYn"));
+  // xplug-jar finds no "HELX" in the plug-in class and says so, but writes the jar.
+  EXPECT_NE(
+      jarred_.err.find("xplug-jar: warning: the plug-in class com.example.hello.HelloPlugin holds no text "
+                       "\"HELX\", the id plugin-options starts with"),
+      std::string::npos)
+      << jarred_.err;
+
+  CommandResult evaluated = fmsim({"-e", "Hello_Add(2; 40)"});
+  EXPECT_NE(evaluated.status, 0) << describe(evaluated);
+  const std::string log = readFile(root_ / "documents" / "KvtPlugin Logs" / "Hello_FMPro.log");
+  EXPECT_NE(log.find("The plug-in id \"HELO\" of pluginId() differs from \"HELX\" at the start of "
+                     "plugin-options; the plug-in stays disabled"),
+            std::string::npos)
+      << log;
+}
+
+// The guide's plug-in with three of Debian's library jars, which all hold META-INF/NOTICE.txt and
+// META-INF/LICENSE.txt: the jar keeps each library's licence files and the plug-in runs.
+TEST_F(GuideWalkthrough, PluginWithDebianLibrariesIsMergedIntoOneJarAndRuns) {
+  const std::string java = DEBIAN_JAVA_DIR;
+  const std::vector<std::string> libraries = {"commons-lang3", "commons-io", "commons-codec"};
+  for (const std::string& library : libraries) {
+    ASSERT_TRUE(fs::exists(java + "/" + library + ".jar"))
+        << java << "/" << library << ".jar is missing: scripts/setup installs it";
+  }
+  const std::string source = readFile(fs::path(GUIDE_LIBRARIES_DIR) / "TextToolsPlugin.java");
+  ASSERT_FALSE(source.empty());
+  EXPECT_NE(guide_.find("\n" + source + "```\n"), std::string::npos)
+      << "the guide's copy of TextToolsPlugin.java differs from docs/examples/libraries";
+  fs::copy_file(fs::path(GUIDE_LIBRARIES_DIR) / "TextToolsPlugin.java", work() / "TextToolsPlugin.java");
+
+  std::string classPath = XPLUG_BRIDGE_JAR;
+  for (const std::string& library : libraries) classPath += ":" + java + "/" + library + ".jar";
+  CommandResult compiled =
+      run(XPLUG_JAVAC, {"--release", "8", "-classpath", classPath, "-d", "classes", "TextToolsPlugin.java"});
+  ASSERT_EQ(compiled.status, 0) << describe(compiled);
+  std::vector<std::string> jarArguments{"texttools.jar",
+                                        "--manifest-entry",
+                                        "Manifest-Version=1.0",
+                                        "--manifest-entry",
+                                        "plugin-name=TextTools",
+                                        "--manifest-entry",
+                                        "plugin-options=TXTL1nnYn",
+                                        "--manifest-entry",
+                                        "pluginClassName=com.example.texttools.TextToolsPlugin",
+                                        "--dir",
+                                        "classes",
+                                        "--jar",
+                                        XPLUG_BRIDGE_JAR};
+  for (const std::string& library : libraries)
+    jarArguments.insert(jarArguments.end(), {"--jar", java + "/" + library + ".jar"});
+  CommandResult jarred = run(XPLUG_JAR_PATH, jarArguments);
+  ASSERT_EQ(jarred.status, 0) << describe(jarred);
+  const std::string listed = entryNames(work() / "texttools.jar");
+  for (const std::string& library : libraries) {
+    EXPECT_NE(listed.find("META-INF/licenses/" + library + "/NOTICE.txt\n"), std::string::npos) << library;
+    EXPECT_NE(listed.find("META-INF/licenses/" + library + "/LICENSE.txt\n"), std::string::npos) << library;
+  }
+  CommandResult packed = run(XPLUG_PACK_PATH, {XPLUG_MODULE_IMAGE, "texttools.jar", "TextTools.fmx"});
+  ASSERT_EQ(packed.status, 0) << describe(packed);
+
+  CommandResult evaluated =
+      FmsimCommandTest::fmsim({"--common-appdata", (root_ / "appdata").string(), "--plugin", "TextTools.fmx",
+                               "-e", "Text_Extension(\"photo.JPG\")", "-e",
+                               "Text_Abbreviate(\"abcdefghij\"; 7)", "-e", "Text_Sha256(\"abc\")"});
+  EXPECT_EQ(evaluated.status, 0) << describe(evaluated);
+  EXPECT_EQ(evaluated.out,
+            "JPG\nabcd...\nba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad\n");
+  expectGuideShows("-e 'Text_Extension(\"photo.JPG\")'\n```\n\nprints `JPG`.");
 }
 
 }  // namespace

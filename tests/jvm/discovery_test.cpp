@@ -148,7 +148,7 @@ TEST(JavaMissingMessage, NamesWhereToGetJavaAndTheErrorNumber) {
   for (int error = 1; error <= 8; ++error) {
     std::string text = javaMissingMessage(error);
     EXPECT_TRUE(
-        text.starts_with("Kvantrel plugins require Java 1.4 or later, which is not installed on this "
+        text.starts_with("Kvantrel plugins require Java 8 or later, which is not installed on this "
                          "computer. Download it from https://"))
         << text;
     EXPECT_TRUE(text.ends_with(" (error " + std::to_string(error) + ")")) << text;

@@ -29,8 +29,8 @@ const std::string kBoot =
 const std::string kExtDirs =
     "-Djava.ext.dirs=/opt/jre/lib/ext:/opt/jre/lib:/opt/jre/lib/deploy:/usr/java/packages/lib/ext:";
 const std::string kDebug = "-Xdebug";
-std::string jdwp(int port) {
-  return "-Xrunjdwp:transport=dt_socket,address=" + std::to_string(port) + ",server=y,suspend=n";
+std::string jdwp(int port, char suspend = 'n') {
+  return "-Xrunjdwp:transport=dt_socket,address=" + std::to_string(port) + ",server=y,suspend=" + suspend;
 }
 
 struct Marker {
@@ -122,6 +122,20 @@ INSTANTIATE_TEST_SUITE_P(
                    false,
                    {kDebug, jdwp(4410), kLogging, "vfprintf", kBoot, kExtDirs},
                    {"Enabling debugger", "Enabling Java debugger on port 4410"}},
+        // A debug marker file may choose the port and make the VM wait for the debugger.
+        OptionCase{"DebugMarkerSetsPortAndSuspend",
+                   {{"debug", "# attach from the IDE\r\nport = 5005\r\n\r\nsuspend=y\r\n"}},
+                   u"17",
+                   true,
+                   {kDebug, jdwp(5005, 'y'), "-Djava.awt.headless=true", kLogging, "vfprintf", kBoot},
+                   {"Enabling debugger", "Enabling Java debugger on port 5005",
+                    "The Java VM waits for a debugger to attach on port 5005 before the plug-in starts"}},
+        OptionCase{"DebugMarkerLinesThatDoNotParseAreIgnored",
+                   {{"debug", "port=70000\nsuspend=yes\nverbose\nport=4500"}},
+                   u"17",
+                   false,
+                   {kDebug, jdwp(4500), kLogging, "vfprintf", kBoot},
+                   {"Enabling debugger", "Enabling Java debugger on port 4500"}},
         OptionCase{"DebugMarkerIsAFolder",
                    {{"debug", "", true}},
                    u"17",
@@ -193,6 +207,20 @@ INSTANTIATE_TEST_SUITE_P(
     [](const ::testing::TestParamInfo<OptionCase>& param) { return std::string(param.param.name); });
 
 class VmMarkerTest : public VmOptionsTest {};
+
+TEST_F(VmMarkerTest, DebugMarkerLinesThatDoNotParseAreLoggedWithTheFile) {
+  placeMarkers({{"debug", "port=70000\nsuspend=yes\nverbose\n"}});
+  LogCapture log;
+  const VmMarkers markers = readVmMarkers(testing::markerFolder(temp_));
+  EXPECT_TRUE(markers.debug);
+  EXPECT_FALSE(markers.debugPort.has_value());
+  EXPECT_FALSE(markers.debugSuspend);
+  const std::string tail = " of the debug marker " + testing::markerFolder(temp_) +
+                           "debug: it takes port=NUMBER (1 to 65535) and suspend=y or suspend=n";
+  EXPECT_TRUE(testing::containsInOrder(
+      log.lines(), {"Enabling debugger", "Ignoring the line \"port=70000\"" + tail,
+                    "Ignoring the line \"suspend=yes\"" + tail, "Ignoring the line \"verbose\"" + tail}));
+}
 
 TEST_F(VmMarkerTest, HeadlessMarkerStaysInForceForLaterCreations) {
   placeMarkers({{"headless", ""}});

@@ -286,6 +286,24 @@ TEST_F(CalculationTest, RegistrationRefusesFunctionsThatCouldNeverBeCalled) {
   FM_QuadChar_Delete(id, &fresh());
 }
 
+TEST_F(CalculationTest, RegistrationWithADescriptionKeepsItAndRefusesAMissingOne) {
+  FmxQuadChar* id = FM_QuadChar_Constructor2('X', 'P', 'L', 'G', &fresh());
+  FmxText* name = text(u"XP_Said");
+  FmxText* description = text(u"Joins its parameters");
+  FM_ExprEnv_RegisterExternalFunctionEx(id, 1, name, name, nullptr, 0, 1, 0, joinParameters, &fresh());
+  EXPECT_NE(code(), 0) << "no description object";
+  EXPECT_TRUE(fmsim::registeredFunctions().empty());
+  FM_ExprEnv_RegisterExternalFunctionEx(id, 1, name, name, description, 0, 1, 0, joinParameters, &fresh());
+  EXPECT_EQ(code(), 0);
+  const std::vector<fmsim::RegisteredFunction> functions = fmsim::registeredFunctions();
+  ASSERT_EQ(functions.size(), 1u);
+  EXPECT_EQ(functions[0].description, u"Joins its parameters");
+  EXPECT_EQ(shown("XP_Said(\"a\")"), "1:a");
+  FM_Text_Delete(description, &fresh());
+  FM_Text_Delete(name, &fresh());
+  FM_QuadChar_Delete(id, &fresh());
+}
+
 TEST_F(CalculationTest, StylesAndContainersPassThroughFunctionsAndOperators) {
   registerFunction(u"XP_Echo", 1, 1, 1, echoFirst);
   fmsim::CharStyle bold;

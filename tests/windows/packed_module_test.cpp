@@ -172,7 +172,7 @@ TEST(FmsimExe, WithoutJavaStartUpAnswersMinusTwoAndTheLogSaysWhy) {
   ProcessResult run = runProcess(fmsimCommand(module, L"-e \"1+1\""));
   EXPECT_EQ(run.exitCode, 0u) << run.output;
   EXPECT_NE(run.output.find("fmsim: the plug-in answered -2 at start-up"), std::string::npos) << run.output;
-  EXPECT_NE(run.output.find("message box: Kvantrel plugins require Java 1.4 or later"), std::string::npos)
+  EXPECT_NE(run.output.find("message box: Kvantrel plugins require Java 8 or later"), std::string::npos)
       << run.output;
   EXPECT_NE(run.output.find("\n2\n"), std::string::npos) << run.output;
 

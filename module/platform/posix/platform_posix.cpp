@@ -261,6 +261,11 @@ void* findSymbol(LibraryHandle library, const char* name) {
   return ::dlsym(library, name);
 }
 
+void* findHostSymbol(const char* name) {
+  if (name == nullptr) return nullptr;
+  return ::dlsym(RTLD_DEFAULT, name);
+}
+
 // ---- Registry ----
 
 RegistryKey& RegistryKey::operator=(RegistryKey&& other) noexcept {

@@ -31,6 +31,8 @@ inline constexpr char16_t kServerLogFolder1[] = u"C:\\Program Files\\FileMaker\\
 inline constexpr char16_t kServerLogProbe2[] =
     u"C:\\Program Files\\FileMaker\\FileMaker Server\\Data\\Logs\\Event.log";
 inline constexpr char16_t kServerLogFolder2[] = u"C:\\Program Files\\Filemaker\\FileMaker Server\\Data\\Logs";
+// The host's library of FM_ operations.
+inline constexpr char16_t kHostLibraryName[] = u"FMWrapper.dll";
 // Prefix of the URL the class loader reads the plug-in's jar from; the absolute path follows.
 inline constexpr char kArchiveUrlPrefix[] = "file:///";
 // The Java VM's logging configuration, a file in the plug-in's temporary folder, and the extension

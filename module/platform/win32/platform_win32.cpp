@@ -292,6 +292,12 @@ void* findSymbol(LibraryHandle library, const char* name) {
   return reinterpret_cast<void*>(::GetProcAddress(static_cast<HMODULE>(library), name));
 }
 
+void* findHostSymbol(const char* name) {
+  HMODULE host = ::GetModuleHandleW(wide(kHostLibraryName));
+  if (host == nullptr || name == nullptr) return nullptr;
+  return reinterpret_cast<void*>(::GetProcAddress(host, name));
+}
+
 // ---- Registry ----
 
 RegistryKey& RegistryKey::operator=(RegistryKey&& other) noexcept {

@@ -32,7 +32,8 @@ FMX_FUNCTION void FM_Text_GetUnicode(const FmxText* text, uint16_t* destination,
                                      uint32_t count, HostErrorRecord* err);
 FMX_FUNCTION void FM_Text_GetStyle(const FmxText* text, FmxCharacterStyle* style, uint32_t position,
                                    HostErrorRecord* err);
-FMX_FUNCTION void FM_Text_GetDefaultStyle(const FmxText* text, FmxCharacterStyle* style, HostErrorRecord* err);
+FMX_FUNCTION void FM_Text_GetDefaultStyle(const FmxText* text, FmxCharacterStyle* style,
+                                          HostErrorRecord* err);
 FMX_FUNCTION void FM_Text_SetStyle(FmxText* text, const FmxCharacterStyle* style, uint32_t position,
                                    uint32_t count, HostErrorRecord* err);
 FMX_FUNCTION void FM_Text_Delete(FmxText* text, HostErrorRecord* err);
@@ -89,6 +90,13 @@ FMX_FUNCTION int16_t FM_ExprEnv_RegisterExternalFunction(const FmxQuadChar* plug
                                                          const FmxText* name, const FmxText* prototype,
                                                          int16_t minArgs, int16_t maxArgs, uint32_t flags,
                                                          FmxExternalFunction callback, HostErrorRecord* err);
+// The same with a one-line description, which the host shows beside the function.
+FMX_FUNCTION int16_t FM_ExprEnv_RegisterExternalFunctionEx(const FmxQuadChar* pluginId, int16_t functionId,
+                                                           const FmxText* name, const FmxText* prototype,
+                                                           const FmxText* description, int16_t minArgs,
+                                                           int16_t maxArgs, uint32_t flags,
+                                                           FmxExternalFunction callback,
+                                                           HostErrorRecord* err);
 
 // Date-times: days since the host's epoch (0001-01-01 is day 1) and seconds since midnight. Seconds
 // since the epoch count 1970-01-01 00:00:00 as 62135683200.
@@ -97,7 +105,8 @@ FMX_FUNCTION int16_t FM_DateTime_SetNormalizedDate2(FmxDateTime* dateTime, const
                                                     const FmxFixPt* month, const FmxFixPt* day,
                                                     HostErrorRecord* err);
 FMX_FUNCTION int16_t FM_DateTime_SetNormalizedTime1(FmxDateTime* dateTime, int64_t hour, int32_t minute,
-                                                    int32_t second, int32_t microsecond, HostErrorRecord* err);
+                                                    int32_t second, int32_t microsecond,
+                                                    HostErrorRecord* err);
 FMX_FUNCTION void FM_DateTime_SetSecsSinceMidnight(FmxDateTime* dateTime, const FmxFixPt* seconds,
                                                    HostErrorRecord* err);
 FMX_FUNCTION int32_t FM_DateTime_GetDaysSinceEpoch(const FmxDateTime* dateTime, HostErrorRecord* err);

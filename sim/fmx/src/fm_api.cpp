@@ -678,27 +678,37 @@ FMX_FUNCTION void FM_ExprEnv_Delete(FmxExprEnv* env, HostErrorRecord* err) {
   deleteOperation<ExprEnvObject>(Op::ExprEnv_Delete, env, err);
 }
 
-FMX_FUNCTION int16_t FM_ExprEnv_RegisterExternalFunction(const FmxQuadChar* pluginId, int16_t functionId,
-                                                         const FmxText* name, const FmxText* prototype,
-                                                         int16_t minArgs, int16_t maxArgs, uint32_t flags,
-                                                         FmxExternalFunction callback, HostErrorRecord* err) {
+namespace {
+
+// Both registrations: checks the function and files it; `description` may be null (the plain form).
+int16_t registerExternalFunction(Op op, const FmxQuadChar* pluginId, int16_t functionId, const FmxText* name,
+                                 const FmxText* prototype, const FmxText* description, int16_t minArgs,
+                                 int16_t maxArgs, uint32_t flags, FmxExternalFunction callback,
+                                 HostErrorRecord* err) {
   return runOperation<int16_t>(
-      Op::ExprEnv_RegisterExternalFunction, err,
+      op, err,
       [&] {
-        return join({{"pluginId", traceText(pluginId)},
-                     {"functionId", traceText(functionId)},
-                     {"name", traceText(name)},
-                     {"prototype", traceText(prototype)},
-                     {"minArgs", traceText(minArgs)},
-                     {"maxArgs", traceText(maxArgs)},
-                     {"flags", traceText(flags)},
-                     {"callback", traceText(reinterpret_cast<const void*>(callback))}});
+        const std::string head = join({{"pluginId", traceText(pluginId)},
+                                       {"functionId", traceText(functionId)},
+                                       {"name", traceText(name)},
+                                       {"prototype", traceText(prototype)}});
+        const std::string tail = join({{"minArgs", traceText(minArgs)},
+                                       {"maxArgs", traceText(maxArgs)},
+                                       {"flags", traceText(flags)},
+                                       {"callback", traceText(reinterpret_cast<const void*>(callback))}});
+        if (op != Op::ExprEnv_RegisterExternalFunctionEx) return head + ", " + tail;
+        return head + ", " + join({{"description", traceText(description)}}) + ", " + tail;
       },
       [&](Call& call) -> int16_t {
         auto* id = call.read<QuadCharObject>(pluginId);
         auto* n = call.read<TextObject>(name);
         auto* p = call.read<TextObject>(prototype);
         if (id == nullptr || n == nullptr || p == nullptr) return 0;
+        const TextObject* d = nullptr;
+        if (op == Op::ExprEnv_RegisterExternalFunctionEx) {
+          d = call.read<TextObject>(description);
+          if (d == nullptr) return 0;
+        }
         // A function without a name, a callback or a sensible parameter range could never be called.
         // FileMaker answers such a registration with an error code, not through the exception record.
         if (callback == nullptr || n->text.units.empty() || minArgs < 0 ||
@@ -706,9 +716,30 @@ FMX_FUNCTION int16_t FM_ExprEnv_RegisterExternalFunction(const FmxQuadChar* plug
           return kOperandRefused;
         }
         registerFunctionLocked(RegisteredFunction{id->value, functionId, n->text.units, p->text.units,
-                                                  minArgs, maxArgs, flags, callback});
+                                                  minArgs, maxArgs, flags, callback,
+                                                  d == nullptr ? std::u16string() : d->text.units});
         return 0;
       });
+}
+
+}  // namespace
+
+FMX_FUNCTION int16_t FM_ExprEnv_RegisterExternalFunction(const FmxQuadChar* pluginId, int16_t functionId,
+                                                         const FmxText* name, const FmxText* prototype,
+                                                         int16_t minArgs, int16_t maxArgs, uint32_t flags,
+                                                         FmxExternalFunction callback, HostErrorRecord* err) {
+  return registerExternalFunction(Op::ExprEnv_RegisterExternalFunction, pluginId, functionId, name, prototype,
+                                  nullptr, minArgs, maxArgs, flags, callback, err);
+}
+
+FMX_FUNCTION int16_t FM_ExprEnv_RegisterExternalFunctionEx(const FmxQuadChar* pluginId, int16_t functionId,
+                                                           const FmxText* name, const FmxText* prototype,
+                                                           const FmxText* description, int16_t minArgs,
+                                                           int16_t maxArgs, uint32_t flags,
+                                                           FmxExternalFunction callback,
+                                                           HostErrorRecord* err) {
+  return registerExternalFunction(Op::ExprEnv_RegisterExternalFunctionEx, pluginId, functionId, name,
+                                  prototype, description, minArgs, maxArgs, flags, callback, err);
 }
 
 // ---- Date-times

@@ -89,7 +89,8 @@ namespace fmsim {
   X(BinaryData_Add)                   \
   X(BinaryData_Remove)                \
   X(BinaryData_RemoveAll)             \
-  X(BinaryData_Delete)
+  X(BinaryData_Delete)                \
+  X(ExprEnv_RegisterExternalFunctionEx)
 
 enum class Op : uint16_t {
 #define FMSIM_OP_ENUM(name) name,

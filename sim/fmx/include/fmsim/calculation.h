@@ -14,7 +14,7 @@
 
 namespace fmsim {
 
-// A function registered through FM_ExprEnv_RegisterExternalFunction.
+// A function registered through FM_ExprEnv_RegisterExternalFunction or ...Ex.
 struct RegisteredFunction {
   uint32_t pluginId = 0;  // four-character code, first character in the most significant byte
   int16_t functionId = 0;
@@ -24,6 +24,7 @@ struct RegisteredFunction {
   int16_t maxArgs = 0;  // -1: no limit
   uint32_t flags = 0;
   FmxExternalFunction callback = nullptr;
+  std::u16string description;  // empty when registered without one
 };
 // In registration order (a re-registered name keeps its first place).
 FMX_HOST_API std::vector<RegisteredFunction> registeredFunctions();

@@ -5,6 +5,10 @@ package com.kelvo.xplug.bench;
  * once. The benchmarks upcall it through JNI to weigh the relay's own work against the bare upcall.
  */
 public final class BaselineBridge {
+    // The id its jar's plugin-options starts with, which xplug-jar looks for in the class named by
+    // pluginClassName.
+    static final String PLUGIN_ID = "XPBB";
+
     public BaselineBridge() {
     }
 

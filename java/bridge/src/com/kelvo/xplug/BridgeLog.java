@@ -31,6 +31,15 @@ final class BridgeLog {
         write("(Java " + new Date() + ") " + message + System.lineSeparator());
     }
 
+    /** A line from java.util.logging: like {@link #error}, with or without a failure. */
+    void entry(String message, Throwable failure) {
+        if (failure == null) {
+            info(message);
+        } else {
+            error(message, failure);
+        }
+    }
+
     void error(String message, Throwable failure) {
         StringWriter text = new StringWriter();
         PrintWriter printer = new PrintWriter(text);

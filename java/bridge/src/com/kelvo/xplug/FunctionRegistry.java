@@ -56,6 +56,17 @@ public final class FunctionRegistry {
      */
     public synchronized short register(String name, String prototype, int minParameters, int maxParameters,
                                        int flags, PluginFunction function) {
+        return register(name, prototype, "", minParameters, maxParameters, flags, function);
+    }
+
+    /**
+     * Registers one function with FileMaker, with a description that FileMaker shows beside it.
+     *
+     * @param description what the function does, in one line; blank for none
+     * @see #register(String, String, int, int, int, PluginFunction)
+     */
+    public synchronized short register(String name, String prototype, String description, int minParameters,
+                                       int maxParameters, int flags, PluginFunction function) {
         if (name == null || name.trim().isEmpty()) {
             throw new IllegalArgumentException("A function needs a name");
         }
@@ -68,7 +79,8 @@ public final class FunctionRegistry {
         short id = (short) entries.length;
         String prototypeText = prototype == null || prototype.trim().isEmpty()
                 ? name : name + "( " + prototype + " )";
-        bridge.registerWithHost(pluginId, id, name, prototypeText, minParameters, maxParameters, flags);
+        bridge.registerWithHost(pluginId, id, name, prototypeText, description, minParameters, maxParameters,
+                flags);
         Entry[] grown = Arrays.copyOf(entries, entries.length + 1);
         grown[id] = new Entry(name, function);
         entries = grown;
@@ -142,8 +154,8 @@ public final class FunctionRegistry {
             functions.add(function);
         }
         for (MethodFunction function : functions) {
-            register(function.name, function.prototype, function.minParameters, function.maxParameters,
-                    function.flags, function);
+            register(function.name, function.prototype, function.description, function.minParameters,
+                    function.maxParameters, function.flags, function);
         }
         annotatedTargets.put(target, Boolean.TRUE);
         return functions.size();

@@ -22,6 +22,7 @@ final class MethodFunction implements PluginFunction {
 
     final String name;
     final String prototype;
+    final String description;
     final int minParameters;
     final int maxParameters;
     final int flags;
@@ -40,6 +41,7 @@ final class MethodFunction implements PluginFunction {
                            int minParameters, int maxParameters, ValueConversions.Writer writer) {
         this.name = annotation.name();
         this.prototype = annotation.prototype();
+        this.description = annotation.description();
         this.flags = annotation.flags();
         this.methodText = method.toString();
         this.method = method;

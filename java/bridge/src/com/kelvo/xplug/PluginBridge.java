@@ -26,6 +26,8 @@ public final class PluginBridge {
 
     /** The manifest key that names the plug-in's class. */
     public static final String PLUGIN_CLASS_KEY = "pluginClassName";
+    /** The manifest key whose value FileMaker reads the plug-in's id and wishes from. */
+    public static final String PLUGIN_OPTIONS_KEY = "plugin-options";
     /** The manifest key that holds the plug-in's version text. */
     public static final String PLUGIN_VERSION_KEY = "plugin-version";
 
@@ -51,6 +53,7 @@ public final class PluginBridge {
         this.bridgeVersion = bridgeVersion;
         this.applicationType = applicationType;
         this.log = new BridgeLog(logpath);
+        LogRouting.install(log);
         int separator = bundlePath.lastIndexOf(';');
         this.modulePath = separator < 0 ? "" : bundlePath.substring(0, separator);
         this.jarPath = separator < 0 ? bundlePath : bundlePath.substring(separator + 1);
@@ -208,6 +211,15 @@ public final class PluginBridge {
                 log.info("The plug-in id \"" + id + "\" is not four characters long; the plug-in stays disabled");
                 return DO_NOT_ENABLE;
             }
+            // FileMaker knows the plug-in by the id its options string starts with and files the
+            // functions under the id they are registered with; two ids would split one plug-in in two.
+            String options = getManifestValue(PLUGIN_OPTIONS_KEY);
+            if (options != null && options.length() >= 4 && !options.startsWith(id)) {
+                String optionsId = options.substring(0, 4);
+                log.info("The plug-in id \"" + id + "\" of pluginId() differs from \"" + optionsId
+                        + "\" at the start of plugin-options; the plug-in stays disabled");
+                return DO_NOT_ENABLE;
+            }
             FunctionRegistry registry = new FunctionRegistry(this, id);
             functions = registry;
             registry.registerAnnotated(plugin);
@@ -282,15 +294,24 @@ public final class PluginBridge {
     }
 
     void registerWithHost(String pluginId, short functionId, String name, String prototypeText,
-                          int minParameters, int maxParameters, int flags) {
-        _registerFunction(pluginId, functionId, bundlePath, name, prototypeText, minParameters, maxParameters,
-                flags);
+                          String description, int minParameters, int maxParameters, int flags) {
+        if (description == null || description.trim().isEmpty()) {
+            _registerFunction(pluginId, functionId, bundlePath, name, prototypeText, minParameters, maxParameters,
+                    flags);
+        } else {
+            _registerDescribedFunction(pluginId, functionId, name, prototypeText, description, minParameters,
+                    maxParameters, flags);
+        }
     }
 
     // ---- Natives of the module ---------------------------------------------------------------------
 
     private native void _registerFunction(String pluginId, short functionId, String bundlePath, String name,
                                           String prototype, int minParameters, int maxParameters, int flags);
+
+    private native void _registerDescribedFunction(String pluginId, short functionId, String name,
+                                                   String prototypeText, String description, int minParameters,
+                                                   int maxParameters, int flags);
 
     // Windows: handles cross as longs; the module reads their low 32 bits.
     static native long _getFrontWindowReference();

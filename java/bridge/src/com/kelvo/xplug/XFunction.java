@@ -30,6 +30,12 @@ public @interface XFunction {
     /** The parameter list FileMaker shows, for example "text ; count"; blank shows the bare name. */
     String prototype() default "";
 
+    /**
+     * What the function does, in one line; FileMaker shows it beside the function in the calculation
+     * dialog, and {@code fmsim --functions} prints it. Blank registers the function without one.
+     */
+    String description() default "";
+
     /** Where the function is available; {@link FunctionRegistry#DISPLAY_IN_ALL_DIALOGS} and the like. */
     int flags() default FunctionRegistry.DISPLAY_IN_ALL_DIALOGS;
 
