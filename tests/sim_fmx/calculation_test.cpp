@@ -292,6 +292,8 @@ TEST_F(CalculationTest, RegistrationWithADescriptionKeepsItAndRefusesAMissingOne
   FmxText* description = text(u"Joins its parameters");
   FM_ExprEnv_RegisterExternalFunctionEx(id, 1, name, name, nullptr, 0, 1, 0, joinParameters, &fresh());
   EXPECT_NE(code(), 0) << "no description object";
+  // The missing object is misuse, which the strict host reports as well as refusing it.
+  EXPECT_EQ(fmsim::takeDeadObjectReports().size(), 1u);
   EXPECT_TRUE(fmsim::registeredFunctions().empty());
   FM_ExprEnv_RegisterExternalFunctionEx(id, 1, name, name, description, 0, 1, 0, joinParameters, &fresh());
   EXPECT_EQ(code(), 0);

@@ -157,6 +157,35 @@ Limbs divideMagnitude(const Limbs& a, const Limbs& b) {
   return quotient;
 }
 
+// A signed decimal text without an exponent: its sign, its digits without the point, and how many of
+// them stand after the point. None for anything else, an empty digit run included.
+struct DecimalText {
+  bool negative = false;
+  std::string digits;
+  int32_t scale = 0;
+};
+
+std::optional<DecimalText> readDecimalText(std::string_view text) {
+  DecimalText read;
+  if (!text.empty() && (text[0] == '-' || text[0] == '+')) {
+    read.negative = text[0] == '-';
+    text.remove_prefix(1);
+  }
+  bool seenPoint = false;
+  for (char c : text) {
+    if (c == '.' && !seenPoint) {
+      seenPoint = true;
+    } else if (c >= '0' && c <= '9') {
+      read.digits.push_back(c);
+      if (seenPoint) ++read.scale;
+    } else {
+      return std::nullopt;
+    }
+  }
+  if (read.digits.empty()) return std::nullopt;
+  return read;
+}
+
 }  // namespace
 
 Decimal::Decimal(bool negative, Limbs limbs, int32_t scale)
@@ -195,26 +224,11 @@ std::optional<Decimal> Decimal::parseScientific(std::string_view text) {
   if (exponent > kMaxExponent) return std::nullopt;
   if (negativePower) exponent = -exponent;
   // The mantissa's digits with the point moved by the exponent.
-  bool negative = false;
-  if (!mantissa.empty() && (mantissa[0] == '-' || mantissa[0] == '+')) {
-    negative = mantissa[0] == '-';
-    mantissa.remove_prefix(1);
-  }
-  std::string digits;
-  int scale = 0;
-  bool seenPoint = false;
-  for (char c : mantissa) {
-    if (c == '.' && !seenPoint) {
-      seenPoint = true;
-    } else if (c >= '0' && c <= '9') {
-      digits.push_back(c);
-      if (seenPoint) ++scale;
-    } else {
-      return std::nullopt;
-    }
-  }
-  if (digits.empty()) return std::nullopt;
-  scale -= exponent;
+  std::optional<DecimalText> read = readDecimalText(mantissa);
+  if (!read) return std::nullopt;
+  bool negative = read->negative;
+  std::string digits = std::move(read->digits);
+  const int scale = read->scale - exponent;
   if (scale <= 0) {
     digits.append(static_cast<size_t>(-scale), '0');
   } else {
@@ -228,25 +242,11 @@ std::optional<Decimal> Decimal::parseScientific(std::string_view text) {
 }
 
 std::optional<Decimal> Decimal::parse(std::string_view text) {
-  bool negative = false;
-  if (!text.empty() && (text[0] == '-' || text[0] == '+')) {
-    negative = text[0] == '-';
-    text.remove_prefix(1);
-  }
-  std::string digits;
-  int32_t scale = 0;
-  bool seenPoint = false;
-  for (char c : text) {
-    if (c == '.' && !seenPoint) {
-      seenPoint = true;
-    } else if (c >= '0' && c <= '9') {
-      digits.push_back(c);
-      if (seenPoint) ++scale;
-    } else {
-      return std::nullopt;
-    }
-  }
-  if (digits.empty()) return std::nullopt;
+  std::optional<DecimalText> read = readDecimalText(text);
+  if (!read) return std::nullopt;
+  const bool negative = read->negative;
+  const std::string& digits = read->digits;
+  const int32_t scale = read->scale;
   Limbs limbs;
   for (size_t end = digits.size(); end > 0;) {
     size_t start = end >= 9 ? end - 9 : 0;
