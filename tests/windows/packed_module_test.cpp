@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include "read_wide_file.h"
+
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -25,17 +27,6 @@ std::wstring binFolder() {
 std::wstring exampleModule() {
   std::wstring bin = binFolder();
   return bin.substr(0, bin.find_last_of(L'\\')) + L"\\plugins\\XPlugExample.fmx64";
-}
-
-std::string readAll(const std::wstring& path) {
-  std::FILE* file = _wfopen(path.c_str(), L"rb");
-  if (file == nullptr) return {};
-  std::string content;
-  char buffer[4096];
-  size_t read;
-  while ((read = std::fread(buffer, 1, sizeof buffer, file)) > 0) content.append(buffer, read);
-  std::fclose(file);
-  return content;
 }
 
 struct ProcessResult {

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include "read_wide_file.h"
+
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -40,17 +42,6 @@ std::string ansi(const std::wstring& text) {
   WideCharToMultiByte(CP_THREAD_ACP, 0, text.c_str(), -1, result.data(), needed, nullptr, nullptr);
   result.resize(static_cast<size_t>(needed > 0 ? needed - 1 : 0));
   return result;
-}
-
-std::string readAll(const std::wstring& path) {
-  std::FILE* file = _wfopen(path.c_str(), L"rb");
-  if (file == nullptr) return {};
-  std::string content;
-  char buffer[4096];
-  size_t read;
-  while ((read = std::fread(buffer, 1, sizeof buffer, file)) > 0) content.append(buffer, read);
-  std::fclose(file);
-  return content;
 }
 
 // ---- Runtime discovery against the real registry ----

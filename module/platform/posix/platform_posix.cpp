@@ -81,13 +81,6 @@ struct DescriptorCloser {
 
 // ---- Environment ----
 
-std::optional<std::string> getEnvironment(const char* name) {
-  if (!name) return std::nullopt;
-  const char* value = std::getenv(name);
-  if (!value) return std::nullopt;
-  return std::string(value);
-}
-
 std::optional<std::u16string> getEnvironmentWide(std::u16string_view name) {
   std::string narrowName = narrowPath(name);
   const char* value = std::getenv(narrowName.c_str());

@@ -136,13 +136,6 @@ std::FILE* streamOf(FileHandleOwner& file, int descriptorFlags, const char* mode
 
 // ---- Environment ----
 
-std::optional<std::string> getEnvironment(const char* name) {
-  if (!name) return std::nullopt;
-  const char* value = std::getenv(name);
-  if (!value) return std::nullopt;
-  return std::string(value);
-}
-
 std::optional<std::u16string> getEnvironmentWide(std::u16string_view name) {
   return failingWith<std::optional<std::u16string>>(std::nullopt, [&]() -> std::optional<std::u16string> {
     std::wstring wideName = terminated(name);
